@@ -1,0 +1,31 @@
+// Model B's stand equations in the projection's coordinates
+// tau = 0.1 t, x0 = ln(0.001 N), x1 = 0.01 B tau.
+#include <cmath>
+
+#include "model.h"
+
+namespace sylvo {
+
+void stand_derivatives(double tau, const double* x, double* dx)
+{
+    const auto& b = coefficients.dynamics;
+    const double x0 = x[0];
+    const double x1 = x[1];
+
+    // Loss of trees: an age-decaying term proportional to N, and a
+    // density-dependent term that rises steeply once x0 + b2 tau^b5 passes b4.
+    const double e1 = std::exp(x0 - b.b1 * tau);
+    const double e2 = std::exp(b.b3 * ((b.b2 * std::pow(tau, b.b5) + x0) - b.b4));
+    dx[0] = -b.b0 * e1 - b.b2 * e2;
+
+    // Growth term: density factor, onset factor and damping divisor.
+    const double f = std::exp(b.b6 * x0);
+    const double s = 1 - std::exp(-b.b9 * std::exp(b.b10 * x0) * std::pow(tau, b.b11));
+    const double r = 1 + b.b14 * std::exp(b.b15 * x0) * std::pow(tau, b.b16);
+    const double g = b.b8 * f * std::pow(tau, b.b7) * s / r;
+
+    // Change of the basal-area coordinate, coupled to the loss of trees.
+    dx[1] = g + b.b12 * x1 * std::pow(tau, b.b13) * dx[0];
+}
+
+}  // namespace sylvo
