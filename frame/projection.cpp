@@ -19,8 +19,6 @@ constexpr double ba_scale = 0.01;
 constexpr double tph_unscale = 1000.0;
 constexpr double ba_unscale = 100.0;
 
-constexpr double longest_step = 1.0;       // years, whole_years rule
-constexpr double step_slack = 1e-06;       // years a difference may exceed a whole number
 constexpr double largest_difference = 2147483648.0;  // 2^31 years
 
 bool in_domain(double n1, double t1, double t2)
@@ -32,18 +30,6 @@ bool in_domain(double n1, double t1, double t2)
 }
 
 }  // namespace
-
-std::int64_t step_count(StepRule rule, double d)
-{
-    switch (rule) {
-    case StepRule::whole_years:
-        // ceil(|d| - 1e-06) can reach 2^31 itself, hence 64 bits.
-        return static_cast<std::int64_t>(std::ceil(std::fabs(d) / longest_step - step_slack));
-    case StepRule::four_year_blocks:
-        return static_cast<std::int32_t>(std::fabs(d)) / 4 + 1;
-    }
-    return 0;
-}
 
 void project_stand(StandState& state, double t1, double t2)
 {

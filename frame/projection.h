@@ -2,15 +2,10 @@
 // another by fixed-step Runge-Kutta integration of a model's stand equations.
 #pragma once
 
-#include <cstdint>
-
+#include "step_rule.h"
 #include "types.h"
 
 namespace sylvo {
-
-// Number of Runge-Kutta steps for an age difference d under a step rule.
-// Defined for finite d with |d| < 2^31.
-std::int64_t step_count(StepRule rule, double d);
 
 // Projects the stand from age t1 to age t2 in place. Outside the domain
 // (N1 <= 0 or not a number, t1 or t2 zero or not finite, |t2 - t1| >= 2^31)

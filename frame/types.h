@@ -49,6 +49,10 @@ struct FrameConstants {
     StepRule step_rule;
     SearchInterval site_search;
     ThinningCoefficients thinning;
+    // Whether the library's start-up selects extended precision (64-bit
+    // significand) for the x87 unit at every entry notification (32-bit
+    // Windows); otherwise it leaves the precision the host has set.
+    bool extended_precision;
 };
 
 // Quadratic mean diameter (cm) from basal area (m2/ha) and trees per

@@ -62,6 +62,7 @@ inline constexpr ModelCoefficients coefficients{
         .site_search = {.lo = 2.0, .hi = 80.0, .tol = 0.001},
         .thinning = {.k = 0.29197, .m = 0.25912, .e = 0.48165, .cb = 7.29885, .cn = 0.137008,
                      .ba_outer = 3.8592158073479466, .tph_outer = 3.4250094187759017},
+        .extended_precision = true,
     },
     .dynamics = {
         .a0 = 0.218354, .a1 = 1.89103, .a2 = 0.981829, .a3 = 4.04133, .a4 = 2.74241,

@@ -50,6 +50,7 @@ inline constexpr ModelCoefficients coefficients{
         .site_search = {.lo = 2.0, .hi = 80.0, .tol = 0.001},
         .thinning = {.k = 0.29197, .m = 0.25912, .e = 0.48165, .cb = 7.79775, .cn = 0.128242,
                      .ba_outer = 3.8592158073479466, .tph_outer = 3.4250094187759017},
+        .extended_precision = true,
     },
     .dynamics = {
         .b0 = 0.0478198, .b1 = 0.639635, .b2 = 4.15826, .b3 = 4.70504, .b4 = 6.69127,

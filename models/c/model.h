@@ -53,6 +53,7 @@ inline constexpr ModelCoefficients coefficients{
         .site_search = {.lo = 1.0, .hi = 80.0, .tol = 0.001},
         .thinning = {.k = 0.55678, .m = 0.57086, .e = 1.2987, .cb = 185.88, .cn = 0.0053798,
                      .ba_outer = 1.751742984269348, .tph_outer = 1.7960415244800458},
+        .extended_precision = false,
     },
     .dynamics = {
         .c0 = 0.226788, .c1 = 1.99265, .c2 = 0.70132, .c3 = 4.26397, .c4 = 2.41424,
