@@ -10,6 +10,13 @@ namespace sylvo {
 // x = (x0, x1) = (ln(0.001 * N), 0.01 * B * tau). x and dx are distinct.
 void stand_derivatives(double tau, const double* x, double* dx);
 
+// The same, split in two: the terms that depend on the scaled age alone
+// (AgeTerms, defined by the model), and the rest. A Runge-Kutta step
+// evaluates its system twice at each midpoint and the next step starts
+// where it ended, so a projection computes the age terms once per age.
+AgeTerms age_terms(double tau);
+void stand_derivatives(double tau, const AgeTerms& terms, const double* x, double* dx);
+
 // Stores the site index and age shift, with the values the curve derives
 // from them, when the model accepts the site index; otherwise leaves the
 // curve as it was. Returns whether it stored them.

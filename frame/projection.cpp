@@ -29,6 +29,24 @@ bool in_domain(double n1, double t1, double t2)
     return std::fabs(t2 - t1) < largest_difference;
 }
 
+// The model's stand equations as the integrator's system, keeping the
+// terms that depend only on the scaled age of the last age it saw.
+class StandSystem {
+public:
+    void operator()(double tau, const double* x, double* dx)
+    {
+        if (!(tau == tau_)) {
+            terms_ = age_terms(tau);
+            tau_ = tau;
+        }
+        stand_derivatives(tau, terms_, x, dx);
+    }
+
+private:
+    double tau_ = std::numeric_limits<double>::quiet_NaN();
+    AgeTerms terms_{};
+};
+
 }  // namespace
 
 void project_stand(StandState& state, double t1, double t2)
@@ -50,9 +68,10 @@ void project_stand(StandState& state, double t1, double t2)
     y[0] = std::log(tph_scale * state.trees_per_hectare);
     y[1] = ba_scale * state.basal_area * tau;
 
+    StandSystem system;
     double ytmp[2], k1[2], k2[2], k3[2];
     for (std::int64_t i = 0; i < n; ++i) {
-        rk4_step(tau, y, 2, h, stand_derivatives, ytmp, k1, k2, k3);
+        rk4_step(tau, y, 2, h, system, ytmp, k1, k2, k3);
         tau = h + tau;
     }
 

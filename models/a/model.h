@@ -17,6 +17,13 @@ struct SiteCurve {
 // At load K is 0.0, not derived from S = 20.
 inline constexpr SiteCurve load_time_site{20.0, 0.0, 0.0};
 
+// The terms of the stand equations that depend on the scaled age alone.
+struct AgeTerms {
+    double decay;            // E1 = exp(-a1 tau)
+    double onset;            // Z = 1 - exp(-a20 tau^a21)
+    double coupling_power;   // tau^a16
+};
+
 struct ModelCoefficients {
     FrameConstants frame;
 

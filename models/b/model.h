@@ -17,6 +17,12 @@ struct SiteCurve {
 // At load K is 0.0, not derived from S = 18.
 inline constexpr SiteCurve load_time_site{18.0, 0.0, 0.0};
 
+// The terms of the stand equations that depend on the scaled age alone:
+// the five powers of tau.
+struct AgeTerms {
+    double p5, p7, p11, p13, p16;   // tau^b5, tau^b7, tau^b11, tau^b13, tau^b16
+};
+
 struct ModelCoefficients {
     FrameConstants frame;
 

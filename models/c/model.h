@@ -17,6 +17,12 @@ struct SiteCurve {
 
 inline constexpr SiteCurve load_time_site{30.0, 0.0, 0.0, 0.0, 0.0};
 
+// The terms of the stand equations that depend on the scaled age alone.
+struct AgeTerms {
+    double decay;            // E1 = exp(-c1 tau)
+    double coupling_power;   // tau^c9
+};
+
 struct ModelCoefficients {
     FrameConstants frame;
 
