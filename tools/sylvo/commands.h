@@ -1,0 +1,38 @@
+// The tool's commands, run on options already read from the command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sylvo_tool {
+
+// Options every command takes: which library, and the output format.
+struct CommonOptions {
+    std::string model = "a";   // a, b or c
+    std::string library;       // a library path instead of a built-in model
+    std::string format = "table";
+};
+
+// The values of the number options a command was given (nullopt: not given).
+struct Values {
+    std::optional<double> site, height, height_age, shift, start_age, trees, ba, end_age, interval, merch_limit;
+    std::optional<double> age, p, to_trees, to_ba;
+    std::vector<std::string> thinnings;  // --thin, as written
+};
+
+// Each returns the exit status; bad input throws InputError.
+int run_table(const CommonOptions& common, const Values& values);
+int run_height(const CommonOptions& common, const Values& values);
+int run_age(const CommonOptions& common, const Values& values);
+int run_site(const CommonOptions& common, const Values& values);
+int run_volume(const CommonOptions& common, const Values& values);
+int run_thin(const CommonOptions& common, const Values& values);
+int run_grow(const CommonOptions& common, const Values& values);
+
+// Limits the tool puts on its inputs.
+inline constexpr double kMaxAge = 1000.0;  // years
+inline constexpr double kMaxSite = 80.5;   // m, the largest site index the libraries accept
+inline constexpr long kMaxRows = 10000;
+
+}  // namespace sylvo_tool

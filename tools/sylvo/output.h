@@ -1,0 +1,43 @@
+// The three output formats: an aligned table for people, CSV and JSON.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "library.h"
+#include "yield_table.h"
+
+namespace sylvo_tool {
+
+enum class Format { Table, Csv, Json };
+
+// One output column or field: its CSV/JSON key, its label and unit in the
+// aligned table, and the decimals shown there.
+struct Column {
+    std::string key;
+    std::string label;
+    std::string unit;
+    int decimals;
+};
+
+// A value, or none where the model gives none (empty in CSV, null in JSON,
+// "none" or blank in the aligned table).
+using Cell = std::optional<double>;
+
+// The columns of the yield table, in order.
+const std::vector<Column>& yield_table_columns();
+
+void write_yield_table(std::ostream& out, Format format, const Library& library, const Stand& stand,
+                       const YieldTable& table);
+
+// A one-off query's answer: its inputs and results as named fields.
+struct Field {
+    Column column;
+    Cell value;
+};
+
+void write_record(std::ostream& out, Format format, const Library& library, const std::vector<Field>& fields);
+
+}  // namespace sylvo_tool
