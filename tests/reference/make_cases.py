@@ -1,13 +1,11 @@
 #!/usr/bin/python3
-"""Writes tests/cases/sylvoa.cases, sylvob.cases and sylvoc.cases.
-
-Run from anywhere:  /usr/bin/python3 tests/reference/make_cases.py
+"""Writes tests/cases/sylvoa.cases, sylvob.cases and sylvoc.cases (with
+--check: compares them with a fresh generation and writes nothing).
 
 Every result comes from the plain-double reference in sylvo_reference.py,
-replayed call by call on a freshly loaded Library after each `@load`, so the
+replayed call by call on a library loaded afresh at each `@load`, so the
 stored module state (site index, age shift, last trial of a site search) is
-the one the library under test would hold. The random draws use a fixed seed
-per library; the output is the same on every run.
+the one the library under test holds. Fixed seeds: same output on every run.
 """
 
 import math
@@ -25,22 +23,52 @@ CASES_DIR = os.path.join(os.path.dirname(HERE), "cases")
 SEEDS = {"sylvoa": 20240501, "sylvob": 20240502, "sylvoc": 20240503}
 CANONICAL_NAN = 0x7FF8000000000000
 RELOAD_EVERY = 40
-NAN = float("nan")
-INF = float("inf")
+NAN, INF = float("nan"), float("inf")
+SHORT = {"H": "SylvoHeight", "A": "SylvoAge", "G": "SylvoGain",
+         "S": "SylvoSite"}
+# zero of either sign, negative, not a number, infinite, tiny and huge
+ODD = (0.0, -0.0, -5.0, NAN, INF, -INF, 5e-324, 1e-300, 1e300)
+# ordinary forester inputs: range and the numbers of digits they are given to
+KINDS = {"age": (5.0, 150.0, (0, 1, 2, 3)), "shift": (-3.0, 10.0, (0, 1, 2)),
+         "tph": (100.0, 5000.0, (0, 0, 1)), "ba": (1.0, 80.0, (1, 2, 3)),
+         "height": (1.0, 60.0, (1, 2, 3)), "site": (1.0, 80.0, (1, 2, 3)),
+         "young": (5.0, 45.0, (0, 1, 2)), "span": (-3.0, 10.0, (0, 1, 2, 3)),
+         "long": (10.0, 60.0, (0, 1)), "p": (1.0, 150.0, (0, 1, 2))}
 
 
 def bits(v):
-    if v != v:
-        return "0x%016x" % CANONICAL_NAN
-    return "0x%016x" % struct.unpack("<Q", struct.pack("<d", v))[0]
+    return "0x%016x" % (CANONICAL_NAN if v != v else
+                        struct.unpack("<Q", struct.pack("<d", v))[0])
 
 
-def next_up(x):
-    return math.nextafter(x, INF)
+def around(x):
+    return (math.nextafter(x, -INF), x, math.nextafter(x, INF))
 
 
-def next_down(x):
-    return math.nextafter(x, -INF)
+def table(text, n):
+    """The numbers written in text, n to a tuple."""
+    v = tuple(float(x) for x in text.split())
+    return tuple(v[i:i + n] for i in range(0, len(v), n))
+
+
+def substituted(base, values):
+    """base with one argument at a time replaced by each of values."""
+    for pos in range(len(base)):
+        for v in values:
+            yield base[:pos] + (v,) + base[pos + 1:]
+
+
+class Draws(random.Random):
+    def u(self, lo, hi, digits=None):
+        x = lo + (hi - lo) * self.random()
+        return x if digits is None else round(x, digits)
+
+    def pick(self, seq):
+        return seq[int(self.random() * len(seq))]
+
+    def __call__(self, kind):
+        lo, hi, digits = KINDS[kind]
+        return self.u(lo, hi, self.pick(digits))
 
 
 class CaseWriter:
@@ -49,14 +77,10 @@ class CaseWriter:
     def __init__(self, name):
         self.name = name
         self.cls = ref.MODELS[name]
-        self.lines = []
-        self.lib = None
-        self.since_load = 0
-        self.calls = 0
+        self.lines, self.lib, self.since_load, self.calls = [], None, 0, 0
 
     def comment(self, text):
-        self.lines.append("")
-        self.lines.append("# " + text)
+        self.lines += ["", "# " + text]
 
     def load(self):
         self.lib = self.cls()
@@ -69,656 +93,351 @@ class CaseWriter:
             self.load()
 
     def call(self, export, *args):
-        args = tuple(float(a) for a in args)
-        if export in ("SylvoGrowTph", "SylvoGrowBa", "SylvoGrow"):
-            t1, t2 = (args[0], args[3]) if export != "SylvoGrow" \
-                else (args[0], args[1])
-            gap = abs(t2 - t1)
-            # keep every projection short; the huge ones must be refused
-            assert gap != gap or gap < 5000.0 or gap >= 2.0 ** 31, args
-        result = getattr(self.lib, export)(*args)
-        text = " ".join([export] + [repr(a) for a in args]) + " =>"
-        if export == "SylvoGrow":
-            text += " " + bits(result[0]) + " " + bits(result[1])
+        """Calls the export on the library; records the call and result."""
+        if export == "LibMain":
+            result = self.lib.LibMain(*args)
+            text = "LibMain %d %d %d => %d" % (args + (result,))
         else:
-            text += " " + bits(result)
+            args = tuple(float(a) for a in args)
+            if export.startswith("SylvoGrow"):
+                gap = abs(args[1] - args[0] if export == "SylvoGrow"
+                          else args[3] - args[0])
+                # keep every projection short; the huge ones are refused
+                assert gap != gap or gap < 5e3 or gap >= 2.0 ** 31, args
+            result = getattr(self.lib, export)(*args)
+            out = result if export == "SylvoGrow" else (result,)
+            text = " ".join([export] + [repr(a) for a in args] + ["=>"]
+                            + [bits(r) for r in out])
         self.lines.append(text)
         self.since_load += 1
         self.calls += 1
         return result
 
-    def libmain(self, module, reason, reserved):
-        result = self.lib.LibMain(module, reason, reserved)
-        self.lines.append("LibMain %d %d %d => %d"
-                          % (module, reason, reserved, result))
-        self.since_load += 1
-        self.calls += 1
+    def grow(self, t1, N1, B1, t2):
+        """The three growth exports on one stand."""
+        self.call("SylvoGrowTph", t1, N1, B1, t2)
+        self.call("SylvoGrowBa", t1, N1, B1, t2)
+        return self.call("SylvoGrow", t1, t2, N1, B1)
 
-    def scratch(self):
-        return self.cls()
+    def script(self, text):
+        """Calls written 'H t S u, A H S u, G H u S, S H t u, ...'."""
+        for item in text.split(","):
+            code, *args = item.split()
+            self.call(SHORT[code], *[float(a) for a in args])
 
-
-# ---------------------------------------------------------------------------
-# draws of ordinary forester inputs
-# ---------------------------------------------------------------------------
-
-class Draws:
-    def __init__(self, seed):
-        self.r = random.Random(seed)
-
-    def u(self, lo, hi, digits=None):
-        x = lo + (hi - lo) * self.r.random()
-        return x if digits is None else round(x, digits)
-
-    def pick(self, seq):
-        return seq[int(self.r.random() * len(seq))]
-
-    def chance(self, p):
-        return self.r.random() < p
-
-    def age(self):
-        return self.u(5.0, 150.0, self.pick((0, 1, 2, 3)))
-
-    def shift(self):
-        return self.u(-3.0, 10.0, self.pick((0, 1, 2)))
-
-    def tph(self):
-        return self.u(100.0, 5000.0, self.pick((0, 0, 1)))
-
-    def ba(self):
-        return self.u(1.0, 80.0, self.pick((1, 2, 3)))
-
-    def height(self):
-        return self.u(1.0, 60.0, self.pick((1, 2, 3)))
-
-    def site(self):
-        return self.u(1.0, 80.0, self.pick((1, 2, 3)))
-
-    def young_or_any_age(self):
-        # the dynamics stay well behaved mostly in younger stands
-        if self.chance(0.5):
-            return self.u(5.0, 45.0, self.pick((0, 1, 2)))
-        return self.age()
-
-    def span(self):
-        if self.chance(0.75):
-            return self.u(-3.0, 10.0, self.pick((0, 1, 2, 3)))
-        return self.u(10.0, 60.0, self.pick((0, 1)))
+    def scratch(self, S, u):
+        """A library aside, its site curve set to S and u."""
+        lib = self.cls()
+        lib.set_site(S, u)
+        return lib
 
 
-# ---------------------------------------------------------------------------
-# sections common to the three libraries
-# ---------------------------------------------------------------------------
-
-def version_and_entry(w):
+def version_and_entry(w, dr):
     w.comment("version and entry notifications")
     w.load()
     w.call("SylvoVersion")
-    for module, reason, reserved in ((268435456, 1, 0), (268435456, 2, 0),
-                                     (268435456, 3, 0), (268435456, 0, 0),
-                                     (0, 4, 0), (1, 255, 1),
-                                     (2147483647, 2147483647, 2147483647),
-                                     (268435456, 0, 1)):
-        w.libmain(module, reason, reserved)
+    for args in table("268435456 1 0  268435456 2 0  268435456 3 0  "
+                      "268435456 0 0  0 4 0  1 255 1  268435456 0 1  "
+                      "2147483647 2147483647 2147483647", 3):
+        w.call("LibMain", *args)
     w.call("SylvoVersion")
 
 
-def growth_ordinary(w, dr, count):
-    w.comment("projections of ordinary stands; the three growth exports")
-    for i in range(count):
+STEP_GAPS = (0.0, 5e-07, 1e-06, 1.0000000000000002e-06, 1.5e-06, 0.5, 1.0,
+             1.0000005, 1.000002, 3.9, 3.999, 4.0, 4.0000001, 5.0,
+             5.0000001, 5.000002, 5.5, 7.999, 8.0, 10.0, 12.0)
+# t1 N1 B1 t2: gaps as exact differences of integral ages, ages far apart,
+# negative or tiny, and stands far from the ordinary ones
+EXTREME_STANDS = table("""
+    30 900 18 50   20 900 18 30   25 900 18 25.5   30 900 18 35   35 900 18 30
+    50 900 18 30   10 900 18 14   14 900 18 10   100 900 18 110
+    110 900 18 100
+    1 1500 20 2147483649   2147483649 1500 20 1   -1e9 1500 20 1.2e9
+    0 1500 20 0
+    1e300 1500 20 -1e300   -5 1500 20 -3   -3 1500 20 5   -1 1500 20 1
+    5 1500 20 -5   -10 1500 20 -10   5e-324 1500 20 5e-324
+    1e-300 1500 20 1   0.001 1500 20 2   0.1 5000 1 5   1e300 1500 20 1e300
+    1e15 1500 20 1.0000000000000002e15   25 1500 20 3e-17
+    5 40000 60 30   5 100000 5 15   150 100 80 300   10 3 0.5 60
+    40 800 250 45   60 300 1 10   3 4999 79 1   150 5000 80 140""", 4)
+
+
+def growth(w, dr):
+    w.comment("step-count boundaries of both step rules, forward and back")
+    for t1 in (20.0, 37.3, 1.5):
+        for gap in STEP_GAPS:
+            for t2 in (t1 + gap, t1 - gap) if gap else (t1,):
+                if t2 > 0.0:
+                    w.unit()
+                    w.grow(t1, 1200.0, 22.5, t2)
+    w.comment("each argument odd in turn (NaN in both outside the domain), "
+              "integral ages, extreme ages and stands")
+    for args in tuple(substituted((25.0, 1500.0, 20.0, 35.0), ODD)) \
+            + EXTREME_STANDS:
         w.unit()
-        t1 = dr.young_or_any_age()
-        t2 = round(t1 + dr.span(), 3)
-        if t2 == 0.0:
-            t2 = 1.0
-        N1, B1 = dr.tph(), dr.ba()
+        w.grow(*args)
+    w.comment("ordinary stands; some forward and back again")
+    for i in range(230):
+        w.unit()
+        # the dynamics stay well behaved mostly in younger stands
+        t1 = dr("young") if dr.random() < 0.5 else dr("age")
+        N1, B1 = dr("tph"), dr("ba")
+        if i % 8 == 7:
+            t2 = round(t1 + dr.u(1.0, 25.0, 1), 3)
+            N2, B2 = w.call("SylvoGrow", t1, t2, N1, B1)
+            w.call("SylvoGrow", t2, t1, N2, B2)
+            continue
+        t2 = round(t1 + dr("span" if dr.random() < 0.75 else "long"), 3)
+        t2 = t2 or 1.0
         w.call("SylvoGrowTph", t1, N1, B1, t2)
         w.call("SylvoGrowBa", t1, N1, B1, t2)
         if i % 3 == 0:
             w.call("SylvoGrow", t1, t2, N1, B1)
 
 
-def growth_round_trips(w, dr, count):
-    w.comment("projection forward and back again")
-    for _ in range(count):
-        w.unit()
-        t1, N1, B1 = dr.young_or_any_age(), dr.tph(), dr.ba()
-        t2 = round(t1 + dr.u(1.0, 25.0, 1), 3)
-        N2, B2 = w.call("SylvoGrow", t1, t2, N1, B1)
-        w.call("SylvoGrow", t2, t1, N2, B2)
+# H N B at the edges of the volume equations
+VOLUME_STANDS = table("0 0 0  2 3000 30  1.5 5000 80  3 120 70  30 10 20  "
+                      "40 5 2  60 100 80  1 100 1  20 1273.23954473516 10  "
+                      "10 1000 12.732395447351601", 3)
 
 
-STEP_GAPS = (0.0, 5e-07, 1e-06, 1.0000000000000002e-06, 1.5e-06, 0.5, 1.0,
-             1.0000005, 1.000002, 3.9, 3.999, 4.0, 4.0000001, 5.0,
-             5.0000001, 5.000002, 5.5, 7.999, 8.0, 10.0, 12.0)
-
-
-def growth_step_counts(w):
-    w.comment("step-count boundaries of both step rules, forward and back")
-    for t1 in (20.0, 37.3, 1.5):
-        for gap in STEP_GAPS:
-            for sign in (1.0, -1.0):
-                if gap == 0.0 and sign < 0.0:
-                    continue
-                t2 = t1 + sign * gap
-                if t2 <= 0.0:
-                    continue
-                w.unit()
-                w.call("SylvoGrowTph", t1, 1200.0, 22.5, t2)
-                w.call("SylvoGrowBa", t1, 1200.0, 22.5, t2)
-                w.call("SylvoGrow", t1, t2, 1200.0, 22.5)
-    w.comment("the same gaps as exact differences of integral ages")
-    for t1, t2 in ((30.0, 50.0), (20.0, 30.0), (25.0, 25.5), (30.0, 35.0),
-                   (35.0, 30.0), (50.0, 30.0), (10.0, 14.0), (14.0, 10.0),
-                   (100.0, 110.0), (110.0, 100.0)):
-        w.unit()
-        w.call("SylvoGrow", t1, t2, 900.0, 18.0)
-
-
-def growth_domain(w):
-    w.comment("projection outside its domain: refused with NaN in both")
-    bad = [
-        (25.0, 0.0, 20.0, 35.0), (25.0, -0.0, 20.0, 35.0),
-        (25.0, -5.0, 20.0, 35.0), (25.0, NAN, 20.0, 35.0),
-        (25.0, -INF, 20.0, 35.0),
-        (0.0, 1500.0, 20.0, 35.0), (-0.0, 1500.0, 20.0, 35.0),
-        (25.0, 1500.0, 20.0, 0.0), (25.0, 1500.0, 20.0, -0.0),
-        (0.0, 1500.0, 20.0, 0.0),
-        (NAN, 1500.0, 20.0, 35.0), (25.0, 1500.0, 20.0, NAN),
-        (INF, 1500.0, 20.0, 35.0), (-INF, 1500.0, 20.0, 35.0),
-        (25.0, 1500.0, 20.0, INF), (25.0, 1500.0, 20.0, -INF),
-        (1.0, 1500.0, 20.0, 2147483649.0), (2147483649.0, 1500.0, 20.0, 1.0),
-        (-1e9, 1500.0, 20.0, 1.2e9), (1e300, 1500.0, 20.0, -1e300),
-        (1.0, 1500.0, 20.0, 3e9), (5.0, 1500.0, 20.0, 1e300),
-    ]
-    for t1, N1, B1, t2 in bad:
-        w.unit()
-        w.call("SylvoGrowTph", t1, N1, B1, t2)
-        w.call("SylvoGrowBa", t1, N1, B1, t2)
-        w.call("SylvoGrow", t1, t2, N1, B1)
-    w.comment("unusual inputs inside the domain: computed as the equations "
-              "give")
-    odd = [
-        (25.0, 1500.0, NAN, 35.0), (25.0, 1500.0, 0.0, 35.0),
-        (25.0, 1500.0, -0.0, 35.0), (25.0, 1500.0, -10.0, 35.0),
-        (25.0, 1500.0, INF, 35.0), (25.0, 1500.0, -INF, 35.0),
-        (25.0, INF, 20.0, 35.0), (25.0, 1e-300, 20.0, 35.0),
-        (25.0, 5e-324, 20.0, 35.0), (25.0, 1e300, 20.0, 35.0),
-        (25.0, 1500.0, 1e300, 35.0), (25.0, 1500.0, 5e-324, 35.0),
-        (-5.0, 1500.0, 20.0, -3.0), (-3.0, 1500.0, 20.0, 5.0),
-        (-1.0, 1500.0, 20.0, 1.0), (-2.0, 1500.0, 20.0, 2.0),
-        (5.0, 1500.0, 20.0, -5.0), (-10.0, 1500.0, 20.0, -10.0),
-        (5e-324, 1500.0, 20.0, 5e-324), (1e-300, 1500.0, 20.0, 1e-300),
-        (5e-324, 1500.0, 20.0, 3.0), (3.0, 1500.0, 20.0, 5e-324),
-        (1e-300, 1500.0, 20.0, 1.0), (0.001, 1500.0, 20.0, 2.0),
-        (0.5, 1500.0, 20.0, 3.0), (0.1, 5000.0, 1.0, 5.0),
-        (1e300, 1500.0, 20.0, 1e300), (1e15, 1500.0, 20.0, 1.0000000000000002e15),
-        (25.0, 1500.0, 20.0, 1e-300), (25.0, 1500.0, 20.0, 3e-17),
-        (5.0, 40000.0, 60.0, 30.0), (5.0, 100000.0, 5.0, 15.0),
-        (150.0, 100.0, 80.0, 300.0), (10.0, 3.0, 0.5, 60.0),
-        (40.0, 800.0, 250.0, 45.0), (60.0, 300.0, 1.0, 10.0),
-        (3.0, 4999.0, 79.0, 1.0), (150.0, 5000.0, 80.0, 140.0),
-    ]
-    for t1, N1, B1, t2 in odd:
-        w.unit()
-        w.call("SylvoGrowTph", t1, N1, B1, t2)
-        w.call("SylvoGrowBa", t1, N1, B1, t2)
-        w.call("SylvoGrow", t1, t2, N1, B1)
-
-
-def volumes_ordinary(w, dr, count):
-    w.comment("stand and merchantable volume of ordinary stands")
-    for i in range(count):
-        w.unit()
-        H, N, B = dr.height(), dr.tph(), dr.ba()
-        w.call("SylvoVolume", H, N, B)
-        D = ref.quadratic_mean_diameter(B, N)
-        choice = i % 5
-        if choice == 0:
-            d = 0.0
-        elif choice == 1:
-            d = round(D * dr.u(0.7, 1.3), 1)
-        else:
-            d = dr.u(0.0, 60.0, dr.pick((0, 1)))
-        w.call("SylvoMerchVol", H, N, B, d)
-    w.comment("merchantable volume falling as the diameter limit grows")
-    for H, N, B in ((22.0, 800.0, 30.0), (12.0, 3000.0, 25.0),
-                    (35.0, 250.0, 45.0)):
-        w.unit()
-        D = ref.quadratic_mean_diameter(B, N)
-        for f in (0.0, 0.1, 0.3, 0.5, 0.7, 0.9, 1.0, 1.1, 1.3, 1.6, 2.0,
-                  3.0):
-            w.call("SylvoMerchVol", H, N, B, round(D * f, 2))
-
-
-def volumes_edges(w):
-    w.comment("volumes with zero, negative, infinite and NaN inputs")
-    triples = [
-        (20.0, 1000.0, 0.0), (20.0, 1000.0, -0.0), (20.0, 1000.0, -5.0),
-        (20.0, 1000.0, 1e-300), (20.0, 1000.0, NAN), (20.0, 1000.0, INF),
-        (20.0, 0.0, 25.0), (20.0, -0.0, 25.0), (20.0, -100.0, 25.0),
-        (20.0, NAN, 25.0), (20.0, INF, 25.0), (20.0, 1e-300, 25.0),
-        (0.0, 1000.0, 25.0), (-0.0, 1000.0, 25.0), (-5.0, 1000.0, 25.0),
-        (NAN, 1000.0, 25.0), (INF, 1000.0, 25.0), (-INF, 1000.0, 25.0),
-        (0.0, 0.0, 0.0), (2.0, 3000.0, 30.0), (1.5, 5000.0, 80.0),
-        (3.0, 120.0, 70.0), (30.0, 10.0, 20.0), (40.0, 5.0, 2.0),
-        (60.0, 100.0, 80.0), (1.0, 100.0, 1.0),
-        (20.0, 1273.23954473516, 10.0), (10.0, 1000.0, 12.732395447351601),
-    ]
-    for H, N, B in triples:
+def volumes(w, dr):
+    w.comment("volumes with each argument odd in turn; edge stands")
+    for H, N, B in tuple(substituted((20.0, 1000.0, 25.0), ODD)) \
+            + VOLUME_STANDS:
         w.unit()
         w.call("SylvoVolume", H, N, B)
         for d in (0.0, 12.0):
             w.call("SylvoMerchVol", H, N, B, d)
-    quads = [
-        (20.0, 1000.0, 25.0, -0.0), (20.0, 1000.0, 25.0, -1.0),
-        (20.0, 1000.0, 25.0, -1e-300), (20.0, 1000.0, 25.0, NAN),
-        (20.0, 1000.0, 25.0, INF), (20.0, 1000.0, 25.0, 1e-300),
-        (20.0, 1000.0, 25.0, 5e-324), (20.0, 1000.0, 25.0, 1000.0),
-        (20.0, 1000.0, 25.0, 17.841241161527712),
-        (0.0, 1000.0, 25.0, 10.0), (-0.0, 1000.0, 25.0, 10.0),
-        (-10.0, 1000.0, 25.0, 10.0), (20.0, 0.0, 25.0, 0.0),
-        (20.0, -0.0, 25.0, 10.0), (20.0, -50.0, 25.0, 10.0),
-        (20.0, 1000.0, -0.0, 10.0), (20.0, 1000.0, -1e-300, 10.0),
-        (20.0, NAN, NAN, NAN), (NAN, NAN, NAN, NAN),
-        (20.0, 1000.0, 1e-300, 0.001), (20.0, 1e300, 25.0, 10.0),
-    ]
-    for H, N, B, d in quads:
+    w.unit()
+    for args in tuple((20.0, 1000.0, 25.0, d) for d in ODD + (
+            -1e-300, 17.841241161527712, 1000.0)) + table(
+            "20 nan nan nan  nan nan nan nan  20 1000 1e-300 0.001", 4):
+        w.call("SylvoMerchVol", *args)
+    w.comment("volumes of ordinary stands")
+    for i in range(160):
         w.unit()
+        H, N, B = dr("height"), dr("tph"), dr("ba")
+        w.call("SylvoVolume", H, N, B)
+        D = ref.quadratic_mean_diameter(B, N)
+        d = (0.0 if i % 5 == 0 else round(D * dr.u(0.7, 1.3), 1)
+             if i % 5 == 1 else dr.u(0.0, 60.0, dr.pick((0, 1))))
         w.call("SylvoMerchVol", H, N, B, d)
-
-
-def thinning_ordinary(w, dr, count):
-    w.comment("thinning response of ordinary stands, both directions")
-    for _ in range(count):
+    w.comment("merchantable volume falling as the diameter limit grows")
+    for H, N, B in table("22 800 30  12 3000 25  35 250 45", 3):
         w.unit()
-        p = dr.u(1.0, 150.0, dr.pick((0, 1, 2)))
-        N1, B1 = dr.tph(), dr.ba()
+        D = ref.quadratic_mean_diameter(B, N)
+        for f in (0.0, 0.1, 0.3, 0.5, 0.7, 0.9, 1.0, 1.1, 1.3, 1.6, 2.0, 3.0):
+            w.call("SylvoMerchVol", H, N, B, round(D * f, 2))
+
+
+def thinning(w, dr):
+    w.comment("thinning with each argument odd in turn")
+    for ba, tph in zip(substituted((30.0, 1500.0, 30.0, 900.0), ODD),
+                       substituted((30.0, 1500.0, 30.0, 20.0), ODD)):
+        w.unit()
+        w.call("SylvoBaAfter", *ba)
+        w.call("SylvoTphAfter", *tph)
+    for args in table("0 0 0 0  -1 -1 -1 -1  nan nan nan nan  nan 0 nan nan",
+                      4):
+        w.call("SylvoBaAfter", *args)
+        w.call("SylvoTphAfter", *args)
+    w.comment("thinning response of ordinary stands, both directions")
+    for _ in range(130):
+        w.unit()
+        p, N1, B1 = dr("p"), dr("tph"), dr("ba")
         N2 = round(N1 * dr.u(0.2, 0.99), dr.pick((0, 1)))
         B2 = round(B1 * dr.u(0.2, 0.99), dr.pick((1, 2, 3)))
         Ba = w.call("SylvoBaAfter", p, N1, B1, N2)
         w.call("SylvoTphAfter", p, N1, B1, B2)
-        if dr.chance(0.3):
+        if dr.random() < 0.3:
             # the two are inverse only up to the rounding of cN
             w.call("SylvoTphAfter", p, N1, B1, Ba)
     w.comment("fourth argument equal to and above the value before")
-    for p, N1, B1 in ((30.0, 1500.0, 30.0), (1.0, 400.0, 12.5),
-                      (120.0, 4800.0, 75.0), (0.02, 800.0, 20.0)):
+    for p, N1, B1 in table("30 1500 30  1 400 12.5  120 4800 75  0.02 800 20",
+                           3):
         w.unit()
         for f in (1.0, 1.01, 1.5, 3.0, 10.0, 100.0, 1e4, 1e8, 1e12):
             w.call("SylvoBaAfter", p, N1, B1, N1 * f)
             w.call("SylvoTphAfter", p, N1, B1, B1 * f)
 
 
-def thinning_edges(w):
-    w.comment("thinning with arguments that are zero, negative, infinite "
-              "or NaN, in each position")
-    base = [30.0, 1500.0, 30.0, 900.0]
-    base_tph = [30.0, 1500.0, 30.0, 20.0]
-    for pos in range(4):
-        w.unit()
-        for v in (0.0, -0.0, -1.0, NAN, INF, -INF, 5e-324, 1e300):
-            args = list(base)
-            args[pos] = v
-            w.call("SylvoBaAfter", *args)
-            args = list(base_tph)
-            args[pos] = v
-            w.call("SylvoTphAfter", *args)
-    w.unit()
-    w.call("SylvoBaAfter", 0.0, 0.0, 0.0, 0.0)
-    w.call("SylvoTphAfter", -1.0, -1.0, -1.0, -1.0)
-    w.call("SylvoBaAfter", NAN, NAN, NAN, NAN)
-    w.call("SylvoTphAfter", NAN, 0.0, NAN, NAN)
+SITE_BOUNDARIES = (around(1e-06) + around(1.3) + around(1.372) + around(18.5)
+                   + (9.99e-07, 0.0, -0.0, -1.0, 1e-300, 0.5, 1.0, 2.0, 80.5,
+                      80.50000000000001, 80.5000001, 81.0, 1000.0, NAN, INF,
+                      -INF))
+# the site index at which a site curve changes form
+THRESHOLD = {"sylvoa": around(18.5), "sylvob": (), "sylvoc": around(1.372)}
+CURVE_SITES = {"sylvoa": (1.31, 2.0, 5.0, 12.0, 30.0, 60.0, 80.5),
+               "sylvob": (1.31, 2.0, 5.0, 12.0, 18.0, 30.0, 60.0, 80.5),
+               "sylvoc": (1e-06, 0.01, 0.5, 1.0, 1.38, 2.0, 10.0, 30.0, 60.0,
+                          80.5)}
+SHIFTS = {2.0: (2.5,), 18.5: (2.5,), 30.0: (-1.0, 2.5), 1.372: (2.0,),
+          1.0: (-0.5,), 60.0: (5.0,)}
+# t u: ages and shifts of the searches at the ends of the interval
+SEARCH_AGES = table("20 0  50 0  100 0  35 4  12 -2.5", 2)
+# H t u: searches whose residual never changes sign (curve age below zero)
+NO_SIGN_CHANGE = table("""
+    6.66 2.99 -4.78   10 5 -8   -3 5 -8   0 5 -8   20 -5 0   20 -1.0000001 0
+    0 -1 0   1 -1 0   20 -1 0   0 -0.5 -0.5   20 0 0   1.3 5 0   0.3 1 0
+    20 1e300 0   5 3 0   1 0.5 0""", 3)
+LOAD_SCRIPTS = (
+    "H 30 1 0, H -1 1 0, H 0 1 0, H 0.4 1.3 0, H 1 1e-06 0, A 1 1 0, "
+    "A 10 1 0, G 25 0 1.3, G 0.5 0 1.3",
+    "H 30 25 3, H 30 1 0, A 15 1.3 0, H 30 81 0, H 30 1 0, G 15 7 12, "
+    "H 30 1e-06 0, A 15 0 0, G 15 0 1.2, S 18 40 2, H 40 1 0, A 18 1 0, "
+    "S 0.5 40 -1, H 40 1 0, S 200 40 3, G 30 0 1, S nan 40 3, H 40 1 0",
+    "S 22 60 0, H 60 1.1 0, H 60 1.3 5, S 6.66 2.99 -4.78, H 60 1.1 0, "
+    "A 10 0.9 0",
+    "H -1.5 1 0, H -1 1 0, H -0.5 1 0, H 5 1 0, H 50 1 0, A 0 1 0, "
+    "A 0.5 1 0, A 1.3 1 0, A 18 1 0, A 1000 1 0",
+    "H -1 1.3 0, G 1 0 1e-06")
 
 
-SITE_BOUNDARIES = (1e-06, 9.99e-07, next_down(1e-06), 0.0, -0.0, -1.0,
-                   1e-300, 0.5, 1.0, 1.3, next_up(1.3), 1.372,
-                   next_down(1.372), next_up(1.372), 2.0, 18.5,
-                   next_down(18.5), 80.5, 80.50000000000001, 80.5000001,
-                   81.0, 1000.0, NAN, INF, -INF)
+def curve_points(lib, S, u):
+    """The ages at which a piece of the site curve starts or ends, from
+    curve age 0 to the index age, and the height the curve approaches (the
+    age of a greater height is refused)."""
+    if isinstance(lib, ref.SylvoC):
+        w0 = 13.25 - S / 6.096          # curve time at breast height
+        return ((-1.0 - u, w0 - 1.0 - u, w0 + 49.0 - u),
+                S * ref.cexp(-lib.curve_rate * lib.reference_term))
+    K, top = lib.breast_height_age, 1.3 + (S - 1.3) * lib.curve_factor(50.0)
+    if isinstance(lib, ref.SylvoB):
+        return (-1.0 - u, K - 1.0 - u, K + 49.0 - u), top
+    return (-1.0 - u, K - 1.5 - u, K - 1.0 - u, K - 0.5 - u, K + 0.5 - u,
+            K + 48.5 - u), top
 
 
-def site_range(w):
-    w.comment("site index range of the height, age and gain exports, each "
-              "followed by a call whose site index set_site may decline")
+def site_range(w, dr):
+    w.comment("site index range, then calls whose site set_site declines")
     for S in SITE_BOUNDARIES:
         w.load()
-        w.call("SylvoHeight", 40.0, S, 0.0)
-        w.call("SylvoHeight", 40.0, 1.0, 0.0)
-        w.call("SylvoAge", 15.0, S, 2.0)
-        w.call("SylvoAge", 15.0, 1.0, 0.0)
-        w.call("SylvoGain", 15.0, 3.0, S)
-        w.call("SylvoGain", 1.0, 0.0, 1e-06)
-        w.call("SylvoHeight", 10.0, S, -2.0)
-        w.call("SylvoHeight", 10.0, 1.2, 1.0)
-
-
-def site_bad_arguments(w):
-    w.comment("height, age and gain with an age, height or age shift that "
-              "is zero, negative, infinite or NaN")
-    bad = (0.0, -0.0, -1.0, -1e-300, NAN, INF, -INF)
+        w.script("H 40 %r 0, H 40 1 0, A 15 %r 2, A 15 1 0, G 15 3 %r, "
+                 "G 1 0 1e-06, H 10 %r -2, H 10 1.2 1" % (S, S, S, S))
+    w.comment("odd ages, heights and age shifts")
     for S in (12.0, 35.0):
         w.load()
-        for v in bad:
-            w.call("SylvoHeight", v, S, 0.0)
-            w.call("SylvoHeight", 30.0, S, v)
-            w.call("SylvoAge", v, S, 0.0)
-            w.call("SylvoAge", 12.0, S, v)
-            w.call("SylvoGain", v, 0.0, S)
-            w.call("SylvoGain", 12.0, v, S)
-            w.call("SylvoHeight", 30.0, 1.0, 0.0)
+        for v in (0.0, -0.0, -1.0, -1e-300, NAN, INF, -INF):
+            w.script("H %r %r 0, H 30 %r %r, A %r %r 0, A 12 %r %r, "
+                     "G %r 0 %r, G 12 %r %r, H 30 1 0"
+                     % (v, S, S, v, v, S, S, v, v, S, v, S))
 
 
-def site_ordinary(w, dr, count):
-    w.comment("heights, ages and gains of ordinary stands")
-    for i in range(count):
+def site_curve(w, dr):
+    w.comment("each piece of the site curve, its ends and the upper limit")
+    for S in CURVE_SITES[w.name] + THRESHOLD[w.name]:
+        for u in (0.0,) + SHIFTS.get(S, ()):
+            keys, top = curve_points(w.scratch(S, u), S, u)
+            keys = sorted(keys)
+            mids = [(a + b) / 2.0 for a, b in zip(keys, keys[1:])]
+            w.load()
+            at_keys = [w.call("SylvoHeight", a, S, u)
+                       for k in keys for a in around(k)][1::3]
+            at_mids = [w.call("SylvoHeight", a, S, u) for a in mids]
+            for a in (-2.0, -0.5, 0.0, 1.0, 150.0, 1e6, INF, NAN):
+                w.call("SylvoHeight", a, S, u)
+            w.load()
+            for H in ([h for k in at_keys + [top, 1.3] for h in around(k)]
+                      + at_mids + [top * 1.01, 0.0, -0.0, -1.0, 5e-324, 0.5,
+                                   1.35, 1.372, 2.0, S, 100.0, INF, NAN]):
+                w.call("SylvoAge", H, S, u)
+            for H in at_mids:
+                w.call("SylvoGain", H, u, S)
+    w.comment("random ages on each piece of the curve and back")
+    for _ in range(120):
         w.unit()
-        t, S, u = dr.age(), dr.site(), dr.shift()
+        S = dr.u(1.31, 80.5, 3) if dr.random() < 0.85 else dr.u(0.0, 2.0, 4)
+        u = dr.pick((0.0, 0.0, dr("shift")))
+        keys = sorted(curve_points(w.scratch(S, u), S, u)[0]) + [150.0]
+        i = int(dr.u(0, len(keys) - 1))
+        H = w.call("SylvoHeight", dr.u(keys[i], keys[i + 1]), S, u)
+        w.call("SylvoAge", H, S, u)
+    w.comment("heights, ages and gains of ordinary stands")
+    for i in range(110):
+        w.unit()
+        t, S, u = dr("age"), dr("site"), dr("shift")
         H = w.call("SylvoHeight", t, S, u)
-        Hq = dr.height() if i % 3 == 0 else round(H, dr.pick((1, 2, 3)))
+        Hq = dr("height") if i % 3 == 0 else round(H, dr.pick((1, 2, 3)))
         w.call("SylvoAge", Hq, S, u)
         w.call("SylvoGain", Hq, u, S)
         if i % 4 == 0:
             w.call("SylvoHeight", round(dr.u(-3.0, 5.0), 2), S, u)
 
 
-def site_search_ordinary(w, dr, lo, hi, count):
-    w.comment("site-index searches of ordinary stands")
-    for i in range(count):
+def site_search(w, dr):
+    lo, hi = w.cls.search_lo, w.cls.search_hi
+    w.comment("site searches at and near the ends and where the curve "
+              "changes form")
+    for t, u in SEARCH_AGES:
+        for S in (around(lo) + around(hi) + THRESHOLD[w.name]
+                  + (lo + 0.5, hi - 0.5, lo + 0.01, hi - 0.01)):
+            w.unit()
+            H = w.call("SylvoHeight", t, S, u)
+            w.call("SylvoSite", H, t, u)
+            w.call("SylvoHeight", t, 1.0, 0.0)
+    w.comment("searches out of reach, with no sign change (curve age below "
+              "zero) and with odd arguments")
+    for args in NO_SIGN_CHANGE + tuple(substituted((20.0, 50.0, 0.0), (
+            NAN, INF, -INF))) + tuple((H, t, u) for t, u in SEARCH_AGES
+                                      for H in (0.5, 0.0, -0.0, -3.0, 1e300)):
         w.unit()
-        t, u = dr.age(), dr.shift()
-        if i % 3 == 0:
-            H = dr.height()
+        w.call("SylvoSite", *args)
+        w.call("SylvoHeight", 30.0, 1.0, 0.0)
+    w.comment("searches of ordinary and of young stands")
+    for i in range(190):
+        w.unit()
+        t, u = dr("age"), dr("shift")
+        if i % 3 == 2:
+            t, u, H = dr.u(-2.0, 8.0, 2), dr.u(-10.0, 10.0, 1), \
+                dr.u(-1.0, 8.0, 2)
         else:
-            S = dr.u(lo, hi, 3)
-            H = round(w.scratch().SylvoHeight(t, S, u), dr.pick((2, 3, 4)))
+            H = dr("height") if i % 3 == 0 else round(w.scratch(
+                dr.u(lo, hi, 3), u).dominant_height(t), dr.pick((2, 3, 4)))
         found = w.call("SylvoSite", H, t, u)
         if i % 2 == 0:
             w.call("SylvoHeight", t, found, u)
         if i % 5 == 0:
             # the stored state is the search's last trial
-            w.call("SylvoHeight", t, 1.2, 0.0)
-            w.call("SylvoAge", H, 1.0, 7.0)
+            w.script("H %r 1.2 0, A %r 1 7" % (t, H))
 
 
-def site_search_edges(w, dr, lo, hi):
-    w.comment("site-index searches ending at either end, with a zero "
-              "residual at an end, and just inside the interval")
-    for t, u in ((20.0, 0.0), (50.0, 0.0), (100.0, 0.0), (35.0, 4.0),
-                 (12.0, -2.5)):
-        for S in (lo, hi, lo + 0.5, hi - 0.5, lo + 0.01, hi - 0.01,
-                  next_up(lo), next_down(hi)):
-            w.unit()
-            H = w.call("SylvoHeight", t, S, u)
-            w.call("SylvoSite", H, t, u)
-            w.call("SylvoHeight", t, 1.0, 0.0)
-        w.unit()
-        w.call("SylvoSite", 0.5, t, u)
-        w.call("SylvoSite", 0.0, t, u)
-        w.call("SylvoSite", -0.0, t, u)
-        w.call("SylvoSite", -3.0, t, u)
-        w.call("SylvoSite", 150.0, t, u)
-        w.call("SylvoSite", 1e300, t, u)
-        w.call("SylvoHeight", t, 1.0, 1.0)
-    w.comment("searches whose residual never changes sign (curve age "
-              "below zero), and NaN or infinite arguments")
-    for H, t, u in ((6.66, 2.99, -4.78), (10.0, 5.0, -8.0),
-                    (-3.0, 5.0, -8.0), (0.0, 5.0, -8.0), (20.0, -5.0, 0.0),
-                    (20.0, -1.0000001, 0.0), (0.0, -1.0, 0.0),
-                    (1.0, -1.0, 0.0), (20.0, -1.0, 0.0), (0.0, -0.5, -0.5),
-                    (NAN, 50.0, 0.0), (20.0, NAN, 0.0), (20.0, 50.0, NAN),
-                    (INF, 50.0, 0.0), (-INF, 50.0, 0.0), (20.0, INF, 0.0),
-                    (20.0, -INF, 0.0), (20.0, 50.0, INF), (20.0, 50.0, -INF),
-                    (20.0, 0.0, 0.0), (1.3, 5.0, 0.0), (0.3, 1.0, 0.0),
-                    (20.0, 1e300, 0.0), (5.0, 3.0, 0.0), (1.0, 0.5, 0.0)):
-        w.unit()
-        w.call("SylvoSite", H, t, u)
-        w.call("SylvoHeight", 30.0, 1.0, 0.0)
-    w.comment("random searches at young ages and with large shifts")
-    for _ in range(60):
-        w.unit()
-        t = dr.u(-2.0, 8.0, 2)
-        u = dr.u(-10.0, 10.0, 1)
-        H = dr.u(-1.0, 8.0, 2)
-        w.call("SylvoSite", H, t, u)
-
-
-def state_sequences(w, dr, count):
-    w.comment("call sequences from load: declined site indices reuse the "
-              "stored site, and a site search leaves its last trial")
-    w.load()
-    w.call("SylvoHeight", 30.0, 1.0, 0.0)
-    w.call("SylvoHeight", -1.0, 1.0, 0.0)
-    w.call("SylvoHeight", 0.0, 1.0, 0.0)
-    w.call("SylvoHeight", 0.4, 1.3, 0.0)
-    w.call("SylvoHeight", 1.0, 1e-06, 0.0)
-    w.call("SylvoAge", 1.0, 1.0, 0.0)
-    w.call("SylvoAge", 10.0, 1.0, 0.0)
-    w.call("SylvoGain", 25.0, 0.0, 1.3)
-    w.call("SylvoGain", 0.5, 0.0, 1.3)
-    w.load()
-    w.call("SylvoHeight", 30.0, 25.0, 3.0)
-    w.call("SylvoHeight", 30.0, 1.0, 0.0)
-    w.call("SylvoAge", 15.0, 1.3, 0.0)
-    w.call("SylvoHeight", 30.0, 81.0, 0.0)
-    w.call("SylvoHeight", 30.0, 1.0, 0.0)
-    w.call("SylvoGain", 15.0, 7.0, 12.0)
-    w.call("SylvoHeight", 30.0, 1e-06, 0.0)
-    w.call("SylvoAge", 15.0, 0.0, 0.0)
-    w.call("SylvoGain", 15.0, 0.0, 1.2)
-    w.call("SylvoSite", 18.0, 40.0, 2.0)
-    w.call("SylvoHeight", 40.0, 1.0, 0.0)
-    w.call("SylvoAge", 18.0, 1.0, 0.0)
-    w.call("SylvoSite", 0.5, 40.0, -1.0)
-    w.call("SylvoHeight", 40.0, 1.0, 0.0)
-    w.call("SylvoSite", 200.0, 40.0, 3.0)
-    w.call("SylvoGain", 30.0, 0.0, 1.0)
-    w.call("SylvoSite", NAN, 40.0, 3.0)
-    w.call("SylvoHeight", 40.0, 1.0, 0.0)
-    w.load()
-    w.call("SylvoSite", 22.0, 60.0, 0.0)
-    w.call("SylvoHeight", 60.0, 1.1, 0.0)
-    w.call("SylvoHeight", 60.0, 1.3, 5.0)
-    w.call("SylvoSite", 6.66, 2.99, -4.78)
-    w.call("SylvoHeight", 60.0, 1.1, 0.0)
-    w.call("SylvoAge", 10.0, 0.9, 0.0)
-    w.comment("random call sequences mixing accepted and declined site "
-              "indices")
+def sequences(w, dr):
+    w.comment("sequences from load: declined sites, last trial of a search")
+    for text in LOAD_SCRIPTS:
+        w.load()
+        w.script(text)
+    w.comment("random sequences of accepted and declined site indices")
     declined = (1e-06, 0.01, 0.5, 1.0, 1.2, 1.3, 0.0, 81.0, NAN)
-    for _ in range(count):
+    for _ in range(20):
         w.load()
         for _ in range(int(dr.u(8, 16))):
-            kind = dr.pick(("h", "h", "a", "g", "s"))
-            S = dr.pick(declined) if dr.chance(0.5) else dr.site()
-            u = dr.shift()
-            if kind == "h":
-                w.call("SylvoHeight", dr.age(), S, u)
-            elif kind == "a":
-                w.call("SylvoAge", dr.height(), S, u)
-            elif kind == "g":
-                w.call("SylvoGain", dr.height(), u, S)
-            else:
-                w.call("SylvoSite", dr.height(), dr.age(), u)
+            kind = dr.pick("HHAGS")
+            S = dr.pick(declined) if dr.random() < 0.5 else dr("site")
+            u = dr("shift")
+            first = dr("age") if kind == "H" else dr("height")
+            second = {"H": S, "A": S, "G": u, "S": dr("age")}[kind]
+            w.call(SHORT[kind], first, second, S if kind == "G" else u)
 
 
-# ---------------------------------------------------------------------------
-# branches of each site curve
-# ---------------------------------------------------------------------------
+HEADER = """# %s: expected results of every export of the %s library
+# written by /usr/bin/python3 tests/reference/make_cases.py: IEEE-754 bit
+# patterns from the plain-double reference (tests/reference/sylvo_reference.py)
+# a NaN result is written as 0x%016x whatever its sign and payload
+# line: <Export> <args...> => <result> [<result>]; @load starts a freshly
+# loaded library"""
 
-def model_a_curve(w, dr):
-    w.comment("Model A: branches of the site curve on low and high sites")
-    sites = ((1.31, (0.0,)), (2.0, (0.0, 2.5)), (5.0, (0.0,)),
-             (10.0, (0.0, -1.0)), (15.0, (0.0,)), (next_down(18.5), (0.0,)),
-             (18.5, (0.0, 2.5)), (20.0, (0.0,)), (30.0, (0.0, -1.0)),
-             (45.0, (0.0,)), (60.0, (0.0, 2.5)), (80.0, (0.0,)),
-             (80.5, (0.0,)))
-    for S, shifts in sites:
-        for u in shifts:
-            lib = w.scratch()
-            lib.set_site(S, u)
-            K = lib.breast_height_age
-            limit = 1.3 + (S - 1.3) * lib.curve_factor(50.0)
-            w.load()
-            for a in (-2.0, next_down(-1.0 - u), -1.0 - u, -0.5, 0.0, 1.0,
-                      K - 1.0 - u, next_down(K - 1.0 - u),
-                      next_up(K - 1.0 - u), K - 1.5 - u,
-                      K - 1.5 - u - 1e-07, K - 1.5 - u + 1e-07, K - 0.5 - u,
-                      K + 0.5 - u, K + 0.5 - u - 1e-07, K + 0.5 - u + 1e-07,
-                      K + 48.5 - u, 150.0, 1e6, INF, NAN):
-                w.call("SylvoHeight", a, S, u)
-            h0 = lib.dominant_height(K - 1.5 - u)
-            h2 = lib.dominant_height(K + 0.5 - u)
-            heights = [0.0, -0.0, -1.0, 0.5, 1.3, next_up(1.3),
-                       next_down(1.3), 1.3000001, 1.35, 2.0, S,
-                       h0, next_down(h0), next_up(h0), h2, 0.5 * (h0 + h2),
-                       0.01 * h0, 0.3 * h0, 0.9 * h0, 0.999 * h0,
-                       limit, next_down(limit), next_up(limit), limit * 1.01,
-                       100.0, INF, NAN]
-            w.load()
-            for H in heights:
-                w.call("SylvoAge", H, S, u)
-            w.call("SylvoGain", 0.5 * (h0 + h2), u, S)
-            w.call("SylvoGain", 0.4 * h0, u, S)
-    w.comment("Model A: heights on every branch and back to the age")
-    for _ in range(120):
-        w.unit()
-        S = dr.u(1.31, 80.5, 3)
-        u = dr.pick((0.0, 0.0, dr.shift()))
-        lib = w.scratch()
-        lib.set_site(S, u)
-        K = lib.breast_height_age
-        a = dr.pick((dr.u(-1.0 - u, K - 1.5 - u),
-                     dr.u(K - 1.5 - u, K + 0.5 - u),
-                     dr.u(K + 0.5 - u, K + 10.0),
-                     dr.u(-1.0, 150.0)))
-        H = w.call("SylvoHeight", a, S, u)
-        w.call("SylvoAge", H, S, u)
-    w.comment("Model A: searches across the low/high site threshold")
-    for t in (15.0, 30.0, 60.0):
-        lib = w.scratch()
-        lo_h = lib.SylvoHeight(t, next_down(18.5), 0.0)
-        hi_h = lib.SylvoHeight(t, 18.5, 0.0)
-        w.unit()
-        for H in (lo_h, hi_h, 0.5 * (lo_h + hi_h)):
-            w.call("SylvoSite", H, t, 0.0)
-            w.call("SylvoHeight", t, 1.0, 0.0)
-
-
-def model_b_curve(w, dr):
-    w.comment("Model B: both pieces of the site curve, the join at breast "
-              "height, the index age and the upper limit")
-    for S, shifts in ((1.31, (0.0,)), (2.0, (0.0, 5.0)), (5.0, (0.0,)),
-                      (12.0, (0.0,)), (18.0, (0.0, -1.5)), (25.0, (0.0,)),
-                      (40.0, (0.0, 5.0)), (60.0, (0.0,)), (80.0, (0.0,)),
-                      (80.5, (0.0,))):
-        for u in shifts:
-            lib = w.scratch()
-            lib.set_site(S, u)
-            K = lib.breast_height_age
-            hmax = 1.3 + (S - 1.3) * lib.curve_factor(50.0)
-            w.load()
-            for a in (-2.0, -1.5 - u, next_down(-1.0 - u), -1.0 - u, -0.5,
-                      0.0, 3.0, K - 1.0 - u, next_down(K - 1.0 - u),
-                      next_up(K - 1.0 - u), K - 1.0 + 50.0 - u, 150.0, 1e6,
-                      INF, NAN):
-                w.call("SylvoHeight", a, S, u)
-            w.load()
-            for H in (0.0, -0.0, -1.0, 1e-300, 0.5, 1.3, next_up(1.3),
-                      next_down(1.3), 1.35, 5.0, S, hmax, next_down(hmax),
-                      next_up(hmax), hmax * 1.01, 100.0, INF, NAN):
-                w.call("SylvoAge", H, S, u)
-            w.call("SylvoGain", 0.8, u, S)
-    w.comment("Model B: load-time state (K still 0) through declined "
-              "site indices")
-    w.load()
-    for a in (-1.0, -1.5, -0.5, 0.0, 5.0, 50.0):
-        w.call("SylvoHeight", a, 1.0, 0.0)
-    for H in (0.0, 0.5, 1.3, 10.0, 18.0, 1000.0):
-        w.call("SylvoAge", H, 1.0, 0.0)
-    w.load()
-    w.call("SylvoHeight", -1.0, 1.3, 0.0)
-    w.call("SylvoGain", 1.0, 0.0, 1e-06)
-    w.comment("Model B: heights back to the age")
-    for _ in range(100):
-        w.unit()
-        S = dr.u(1.31, 80.5, 3)
-        u = dr.pick((0.0, 0.0, dr.shift()))
-        a = dr.u(-1.0 - u, 120.0, 2)
-        H = w.call("SylvoHeight", a, S, u)
-        w.call("SylvoAge", H, S, u)
-
-
-def model_c_curve(w, dr):
-    w.comment("Model C: site curve at breast height, at the index age, at "
-              "curve time 0, at the asymptote, and at k = 0 (S = 1.372)")
-    for S in (1e-06, 0.01, 0.5, 1.0, next_down(1.372), 1.372,
-              next_up(1.372), 1.38, 2.0, 10.0, 30.0, 50.0, 80.0, 80.5):
-        for u in ((0.0, 2.0) if S in (0.5, 1.372, 10.0, 30.0, 80.5)
-                  else (0.0,)) + ((-0.5,) if S in (1.0, 50.0) else ()):
-            lib = w.scratch()
-            lib.set_site(S, u)
-            wt = 13.25 - S / 6.096
-            asym = S * ref.cexp(-lib.curve_rate * lib.reference_term)
-            w.load()
-            for a in (-2.0, -1.5 - u, next_down(-1.0 - u), -1.0 - u,
-                      next_up(-1.0 - u), -0.5, 0.0, wt - 1.0 - u,
-                      wt + 49.0 - u, 150.0, 1e6, INF, NAN):
-                w.call("SylvoHeight", a, S, u)
-            w.load()
-            for H in (0.0, -0.0, -1.0, 5e-324, 0.5, 1.372, S, 1.3, 20.0,
-                      asym, next_down(asym), next_up(asym), asym * 1.01,
-                      INF, NAN):
-                w.call("SylvoAge", H, S, u)
-            w.call("SylvoGain", 1.372, u, S)
-    w.comment("Model C: heights back to the age")
-    for _ in range(120):
-        w.unit()
-        S = dr.u(1e-06, 80.5, 3) if dr.chance(0.8) else dr.u(0.0, 2.0, 4)
-        u = dr.pick((0.0, 0.0, dr.shift()))
-        a = dr.u(-1.0 - u, 120.0, 2)
-        H = w.call("SylvoHeight", a, S, u)
-        w.call("SylvoAge", H, S, u)
-
-
-# ---------------------------------------------------------------------------
 
 def build(name):
     dr = Draws(SEEDS[name])
     w = CaseWriter(name)
-    lo, hi = w.cls.search_lo, w.cls.search_hi
-    w.lines += [
-        "# %s: expected results of every export of the %s library" % (
-            name, name),
-        "# written by tests/reference/make_cases.py",
-        "# command: /usr/bin/python3 tests/reference/make_cases.py",
-        "# results are IEEE-754 bit patterns from the plain-double "
-        "reference (tests/reference/sylvo_reference.py)",
-        "# a NaN result is written as 0x%016x whatever its sign and "
-        "payload" % CANONICAL_NAN,
-        "# line: <Export> <args...> => <result> [<result>]; @load starts "
-        "a freshly loaded library",
-    ]
-    version_and_entry(w)
-    growth_step_counts(w)
-    growth_domain(w)
-    growth_ordinary(w, dr, 250)
-    growth_round_trips(w, dr, 30)
-    volumes_edges(w)
-    volumes_ordinary(w, dr, 160)
-    thinning_edges(w)
-    thinning_ordinary(w, dr, 130)
-    site_range(w)
-    site_bad_arguments(w)
-    if name == "sylvoa":
-        model_a_curve(w, dr)
-    elif name == "sylvob":
-        model_b_curve(w, dr)
-    else:
-        model_c_curve(w, dr)
-    site_ordinary(w, dr, 130)
-    site_search_edges(w, dr, lo, hi)
-    site_search_ordinary(w, dr, lo, hi, 130)
-    state_sequences(w, dr, 20)
+    w.lines += (HEADER % (name, name, CANONICAL_NAN)).split("\n")
+    for section in (version_and_entry, growth, volumes, thinning, site_range,
+                    site_curve, site_search, sequences):
+        section(w, dr)
+    seen = {ln.split()[0] for ln in w.lines if ln and ln[0] not in "#@"}
+    assert seen == set(ref.EXPORTS), set(ref.EXPORTS) - seen
+    assert 3000 <= w.calls <= 6000, w.calls
     return w
 
 
@@ -732,25 +451,23 @@ def main():
     stale = 0
     for name in ("sylvoa", "sylvob", "sylvoc"):
         w = build(name)
-        path = os.path.join(CASES_DIR, name + ".cases")
         text = "\n".join(w.lines) + "\n"
-        shown = os.path.relpath(path, os.path.dirname(os.path.dirname(HERE)))
+        path = os.path.join(CASES_DIR, name + ".cases")
+        shown = "tests/cases/%s.cases" % name
         if check:
             with open(path, encoding="ascii", newline="") as f:
-                current = f.read()
-            if current != text:
-                stale += 1
-                print("%s differs from what the reference gives now; "
-                      "regenerate it with make_cases.py" % shown)
-            else:
-                print("%s: %d calls, as the reference gives them" % (shown, w.calls))
-            continue
-        with open(path, "w", encoding="ascii", newline="\n") as f:
-            f.write(text)
-        print("%s: %d lines, %d calls, %d bytes"
-              % (shown, len(w.lines), w.calls, len(text)))
-    if stale:
-        sys.exit(1)
+                current = f.read() == text
+            stale += not current
+            print("%s: %d calls, as the reference gives them"
+                  % (shown, w.calls) if current else "%s differs from what "
+                  "the reference gives now; regenerate it with make_cases.py"
+                  % shown)
+        else:
+            with open(path, "w", encoding="ascii", newline="\n") as f:
+                f.write(text)
+            print("%s: %d lines, %d calls, %d bytes"
+                  % (shown, len(w.lines), w.calls, len(text)))
+    sys.exit(1 if stale else 0)
 
 
 if __name__ == "__main__":
