@@ -12,7 +12,7 @@ using sylvo_test::load;
 
 constexpr double missing = -999.0;
 
-// Breast-height ages from the curves' published formulas.
+// Breast-height ages, from the curves' own formulas.
 double k_model_a(double s)
 {
     return s < 18.5 ? 69.4 / s + 2.55 : 21.6623 * std::pow(s - 9.05671, -0.550762);

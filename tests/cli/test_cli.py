@@ -60,7 +60,7 @@ def invalid(row):
     if not good(row["volume_m3_per_ha"]):
         return "total volume"
     merch = row["merch_volume_m3_per_ha"]
-    if not (math.isfinite(merch) and 0.0 <= merch <= row["volume_m3_per_ha"]):
+    if not (math.isfinite(merch) and merch <= row["volume_m3_per_ha"]):
         return "merchantable volume"
     if (row["removed_volume_m3_per_ha"] or 0.0) < 0.0:
         return "thinning leaves more"
@@ -80,7 +80,8 @@ def reference_table(model, site, shift, start, tph, ba, ages, thinnings, limit):
         row.update(age_yr=age, height_m=h, trees_per_ha=n, ba_m2_per_ha=b,
                    qmd_cm=math.sqrt(40000.0 / math.pi * b / n) if n > 0 and b > 0 else math.nan,
                    volume_m3_per_ha=lib.SylvoVolume(h, n, b),
-                   merch_volume_m3_per_ha=lib.SylvoMerchVol(h, n, b, limit))
+                   # a negative merchantable volume is shown as 0
+                   merch_volume_m3_per_ha=max(lib.SylvoMerchVol(h, n, b, limit), 0.0))
         if removed:
             row.update(removed_trees_per_ha=removed[0], removed_ba_m2_per_ha=removed[1],
                        removed_volume_m3_per_ha=removed[2] - row["volume_m3_per_ha"])
@@ -145,6 +146,16 @@ class Tables(unittest.TestCase):
         self.assertIsNone(stop)
         self.assert_rows(doc["rows"], expected)
 
+    def test_negative_merchantable_volume_of_a_young_stand_is_shown_as_zero(self):
+        code, doc, err = run_json("--site", 20, "--start-age", 10, "--trees", 1800, "--ba", 6,
+                                  "--end-age", 30, "--merch-limit", 12)
+        self.assertEqual((code, err), (0, ""))
+        expected, stop = reference_table("A", 20, 0, 10, 1800, 6, [10, 15, 20, 25, 30], {}, 12)
+        self.assertIsNone(stop)
+        self.assert_rows(doc["rows"], expected)
+        self.assertLess(ref.SylvoA().SylvoMerchVol(doc["rows"][0]["height_m"], 1800, 6, 12), 0.0)
+        self.assertEqual(doc["rows"][0]["merch_volume_m3_per_ha"], 0.0)
+
     def test_tables_with_thinnings_agree_with_the_reference(self):
         cases = [
             # site from a height; thinnings off the row interval, by trees and by basal area
@@ -179,7 +190,7 @@ class Tables(unittest.TestCase):
 
     def test_table_stops_where_the_model_leaves_its_valid_range(self):
         # Between them the stands break every rule: the merchantable volume
-        # (negative, above the total), a zero total volume (also on the first
+        # (above the total), a zero total volume (also on the first
         # row), the basal area, and a thinning that leaves more volume.
         cases = [("A", 24, 10, 1800, 6, 60, 1, {20: ("tph", 800, 20)}),
                  ("A", 20, 15, 1500, 15, 60, 5, {}),
@@ -354,6 +365,8 @@ class Errors(unittest.TestCase):
             (table(["20:ba=40:p=20"]), "--thin", "20:ba=40:p=20"),
             (table(["25:tph=500:p=20", "20:tph=700:p=20"]), "--thin", "20:tph=700:p=20"),
             (table(["40:tph=500:p=20"]), "--thin", "40:tph=500:p=20"),
+            (table(["15:tph=1500:p=20", "15.0000005:tph=1400:p=20"]), "--thin", "15.0000005:tph=1400:p=20"),
+            (["--site", 30, "height", "--age", 20, "--site", 20], "--site", "30"),
             (table(["5:tph=500:p=20"]), "--thin", "5:tph=500:p=20"),
             (table(["20:tph=800:p=0"]), "--thin", "20:tph=800:p=0"),
             (table(["20:tph=800:p=-3"]), "--thin", "20:tph=800:p=-3"),

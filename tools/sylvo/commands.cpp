@@ -156,10 +156,10 @@ Stand stand_from(const Library& library, const Values& v)
                              "is outside the table's ages " + shortest(stand.start_age) + " to " +
                                  shortest(stand.end_age),
                              "a thinning age from --start-age to --end-age");
-        if (!stand.thinnings.empty() && !(thinning.age > stand.thinnings.back().age))
+        if (!stand.thinnings.empty() && !(thinning.age > stand.thinnings.back().age + kSameAge))
             throw InputError("--thin", text,
                              "does not come after the thinning at age " + shortest(stand.thinnings.back().age),
-                             "thinnings in increasing order of age, one per age");
+                             "thinnings in increasing order of age, more than 1e-06 years apart");
         stand.thinnings.push_back(thinning);
     }
     return stand;

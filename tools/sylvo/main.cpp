@@ -70,8 +70,10 @@ const char* const kTableFooter =
     "Valid range: the table stops before the first row on which the model gives a result no stand can "
     "have, prints the rows before it, says at which age and why on standard error and exits with status 3: "
     "trees, basal area or dominant height not a positive finite number; a total volume of 0 with positive "
-    "basal area (the volume equation gives zero or less); a merchantable volume that is not a number, "
-    "negative, or above the total volume; a thinning that leaves more total volume than stood before it.\n"
+    "basal area (the volume equation gives zero or less); a merchantable volume that is not a number "
+    "or above the total volume; a thinning that leaves more total volume than stood before it. A negative "
+    "merchantable volume (Models A and B deduct 0.4 m3 per m2 of basal area, more than a young stand's volume) "
+    "is shown as 0.\n"
     "Exit status 2, with one line on standard error and no table: an option's value is not accepted, "
     "including a site index outside the model's range (above 1.3 m in Models A and B, which store no lower "
     "one; above 1.372 m in Model C, whose curve is flat there and falls below it; at most 80.5 m), a "
@@ -90,6 +92,8 @@ struct Cli {
     std::vector<std::pair<CLI::Option*, std::optional<double>*>> numbers;
     std::vector<std::unique_ptr<double>> storage;
     std::vector<CLI::Option*> model_options, library_options;
+    // The table's options as `sylvo` itself takes them (without `table`).
+    std::vector<CLI::Option*> top_level_numbers;
 
     CLI::Option* add_number(CLI::App* command, const std::string& name, std::optional<double>& slot,
                             const std::string& description, const std::string& unit, const CLI::Validator& check)
@@ -97,6 +101,7 @@ struct Cli {
         storage.push_back(std::make_unique<double>(0.0));
         CLI::Option* option = command->add_option(name, *storage.back(), description)->type_name(unit)->check(check);
         numbers.emplace_back(option, &slot);
+        if (command == &app) top_level_numbers.push_back(option);
         return option;
     }
 
@@ -272,6 +277,13 @@ struct Cli {
         if (libraries && common.library.empty())
             throw InputError("--library", "", "is empty", "the path of a shared library");
         const std::string command = app.get_subcommands().empty() ? "table" : app.get_subcommands()[0]->get_name();
+        // A command's values come after its name: the same option before it
+        // would be taken for the table's and silently override or be ignored.
+        if (!app.get_subcommands().empty())
+            for (const CLI::Option* o : top_level_numbers)
+                if (o->count())
+                    throw InputError(o->get_name(), o->results().back(), "comes before the command " + command,
+                                     "the options of `sylvo " + command + "` after the command's name");
         if (command == "height") return run_height(common, values);
         if (command == "age") return run_age(common, values);
         if (command == "site") return run_site(common, values);
@@ -305,5 +317,8 @@ int main(int argc, char** argv)
     } catch (const InputError& e) {
         std::cerr << "sylvo: " << e.what() << '\n';
         return kBadInput;
+    } catch (const std::exception& e) {
+        std::cerr << "sylvo: internal error: " << e.what() << '\n';
+        return 1;
     }
 }

@@ -9,6 +9,10 @@
 
 namespace sylvo_tool {
 
+// Ages closer than this (years) are one age: a thinning on the row interval
+// takes that row, and two thinnings must be further apart.
+inline constexpr double kSameAge = 1e-6;
+
 struct Thinning {
     double age;                          // years
     std::optional<double> residual_tph;  // thin to this many trees per hectare...
