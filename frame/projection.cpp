@@ -5,6 +5,7 @@
 
 #include "model.h"
 #include "rk4.h"
+#include "step_rule.h"
 
 namespace sylvo {
 

@@ -2,7 +2,6 @@
 // another by fixed-step Runge-Kutta integration of a model's stand equations.
 #pragma once
 
-#include "step_rule.h"
 #include "types.h"
 
 namespace sylvo {

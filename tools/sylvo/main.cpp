@@ -125,6 +125,13 @@ struct Cli {
 
     // The table's options, on the table command and on sylvo itself (the
     // table is the command sylvo runs without one).
+    // The age shift of the site-curve queries.
+    void add_shift(CLI::App* query)
+    {
+        add_number(query, "--shift", values.shift, "Age shift (years; default 0)", "YEARS",
+                   number("a number of years", kAny, true));
+    }
+
     void add_table_options(CLI::App* table)
     {
         add_number(table, "--site", values.site,
@@ -202,23 +209,20 @@ struct Cli {
         add_number(q, "--age", values.age, "Age (years)", "YEARS", age_check("an age"))->required();
         add_number(q, "--site", values.site, "Site index (m)", "M", number("a site index in m", kAny, true))
             ->required();
-        add_number(q, "--shift", values.shift, "Age shift (years; default 0)", "YEARS",
-                   number("a number of years", kAny, true));
+        add_shift(q);
 
         q = query("age", "Age (years) at which a site index's curve reaches a dominant height (SylvoAge)");
         add_number(q, "--height", values.height, "Dominant height (m)", "M", positive("a height in m"))->required();
         add_number(q, "--site", values.site, "Site index (m)", "M", number("a site index in m", kAny, true))
             ->required();
-        add_number(q, "--shift", values.shift, "Age shift (years; default 0)", "YEARS",
-                   number("a number of years", kAny, true));
+        add_shift(q);
 
         q = query("site", "Site index (m) whose curve passes a dominant height at an age (SylvoSite)");
         add_number(q, "--height", values.height, "Dominant height (m)", "M", positive("a height in m"))->required();
         add_number(q, "--age", values.age, "Age (years) at which the height is reached", "YEARS",
                    age_check("an age"))
             ->required();
-        add_number(q, "--shift", values.shift, "Age shift (years; default 0)", "YEARS",
-                   number("a number of years", kAny, true));
+        add_shift(q);
 
         q = query("volume", "Total (SylvoVolume) and merchantable (SylvoMerchVol) stand volume, m3/ha, as the "
                             "library gives them");
