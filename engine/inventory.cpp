@@ -1,0 +1,2 @@
+// Placeholder: implemented with the yield tables.
+#include "sylvo/inventory.hpp"

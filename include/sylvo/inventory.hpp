@@ -1,0 +1,87 @@
+// Inventories: many stands, each brought to a common age or forward by a
+// number of years (project), or turned into a yield table (tables). No stand
+// is ever dropped: each gets a status, "ok" or the reason it has no result.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "sylvo/engine.hpp"
+#include "sylvo/yield_table.hpp"
+
+namespace sylvo {
+
+// One stand of an inventory, as read from a file or a data frame. The site
+// index is SITE, or when SITE is kNone the one SylvoSite finds for HEIGHT
+// at HEIGHT_AGE.
+struct InventoryStand {
+    Model model = Model::a;
+    double age = kNone;         // years
+    double trees = kNone;       // per hectare
+    double ba = kNone;          // m2/ha
+    double site = kNone;        // m
+    double height = kNone;      // m
+    double height_age = kNone;  // years
+    double shift = 0.0;         // years
+};
+
+// Where to take every stand: to one age, or forward by a number of years
+// (exactly one of the two is a number).
+struct ProjectSpec {
+    double to_age = kNone;
+    double years = kNone;
+    double merch_limit = kNone;  // cm; kNone: no merchantable volume
+    double max_sdi = kDefaultMaxSdi;
+    Options options;
+};
+
+// The result for one stand. When status is not "ok" every number is kNone
+// (start_age and end_age too, unless the reason lies in the projection).
+struct ProjectedStand {
+    double start_age, end_age;  // years
+    double site;                // m
+    double height;              // m, SylvoHeight at end_age
+    double trees;               // per ha
+    double ba;                  // m2/ha
+    double qmd;                 // cm
+    double volume;              // m3/ha
+    double merch_volume;        // m3/ha as SylvoMerchVol gives it, kNone without a limit
+    double sdi;                 // per ha
+    unsigned notes;             // volume anomalies (Note bits); they do not flag a stand
+    std::string status;         // "ok", or why there is no result
+};
+
+// Checks one stand's values and returns "" when they are usable, else the
+// reason naming the column ("trees_per_ha: -5 is not above 0").
+std::string check_stand(const InventoryStand& stand);
+
+// Projects every stand with the engine's batch functions (grouped by model,
+// threads and mode as the spec's options say). OUT must have the size of
+// STANDS. A spec that is itself invalid (neither or both of to_age and
+// years, a bad merch_limit or max_sdi) throws InputError.
+void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec& spec,
+                       std::span<ProjectedStand> out);
+
+// One stand of a tables run: the stand, its table's layout and thinnings.
+struct TableStand {
+    InventoryStand stand;
+    double end_age = kNone;
+    double interval = 5.0;
+    double merch_limit = kNone;
+    std::vector<Thinning> thinnings;
+};
+
+// The table of one stand of a tables run: its rows up to its end age or its
+// stop, or, where the stand cannot be tabled, no rows and the reason.
+struct StandTable {
+    YieldTable table;
+    std::string status;  // "ok", or why there is no table
+};
+
+// Every stand's table, in order, over the given threads.
+std::vector<StandTable> inventory_tables(std::span<const TableStand> stands, double max_sdi,
+                                         const Options& options = {});
+
+}  // namespace sylvo
