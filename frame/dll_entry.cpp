@@ -12,6 +12,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
 {
     // Extended precision on every notification, in the thread that receives
     // it; a model that does not ask for it leaves the host's precision alone.
-    if constexpr (sylvo::coefficients.frame.extended_precision) sylvo::x87::select_extended_precision();
+    if constexpr (sylvo::SYLVO_EXPORT_MODEL::coefficients.frame.extended_precision) sylvo::x87::select_extended_precision();
     return LibMain(module, reason, reserved);
 }

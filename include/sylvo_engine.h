@@ -70,7 +70,8 @@ enum {
     SYLVO_ERR_NULL = 4,     /* an array is NULL while COUNT > 0 */
     SYLVO_ERR_OVERLAP = 5,  /* an output overlaps an input, or the other output, other than in place */
     SYLVO_ERR_MEMORY = 6,   /* the engine could not get its working memory */
-    SYLVO_ERR_INTERNAL = 7  /* an unexpected failure inside the engine */
+    SYLVO_ERR_INTERNAL = 7, /* an unexpected failure inside the engine */
+    SYLVO_ERR_LENGTH = 8    /* arrays of different lengths (the C++ interface's spans) */
 };
 
 /* SylvoGrow: trees per hectare and basal area projected from age t1 to age

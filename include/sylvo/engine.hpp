@@ -80,8 +80,9 @@ double merch_volume_one(Model model, double height, double trees, double ba, dou
 double ba_after_one(Model model, double p, double trees, double ba, double trees_after);
 double tph_after_one(Model model, double p, double trees, double ba, double ba_after);
 
-// The quadratic mean diameter (cm) the volume equations use:
+// The quadratic mean diameter (cm) the volume equations use, as the tables
+// and projections report it:
 // sqrt(12732.3954473516 * ba / trees).
-double quadratic_mean_diameter(double ba, double trees);
+double qmd(double ba, double trees);
 
 }  // namespace sylvo

@@ -4,9 +4,9 @@
 
 #include "model.h"
 
-namespace sylvo {
+namespace sylvo::a {
 
-AgeTerms age_terms(double tau)
+AgeTerms Model::age_terms(double tau)
 {
     const auto& a = coefficients.dynamics;
     return {
@@ -16,7 +16,7 @@ AgeTerms age_terms(double tau)
     };
 }
 
-void stand_derivatives(double tau, const AgeTerms& terms, const double* x, double* dx)
+void Model::stand_derivatives(double tau, const AgeTerms& terms, const double* x, double* dx)
 {
     const auto& a = coefficients.dynamics;
     const double x0 = x[0];
@@ -41,9 +41,4 @@ void stand_derivatives(double tau, const AgeTerms& terms, const double* x, doubl
     dx[1] = (d * tau * terms.onset) * q / r + a.a15 * x1 * terms.coupling_power * dx[0];
 }
 
-void stand_derivatives(double tau, const double* x, double* dx)
-{
-    stand_derivatives(tau, age_terms(tau), x, dx);
-}
-
-}  // namespace sylvo
+}  // namespace sylvo::a

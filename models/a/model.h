@@ -4,7 +4,7 @@
 #include "merch_ratio.h"
 #include "types.h"
 
-namespace sylvo {
+namespace sylvo::a {
 
 // Model A's site: the site index, the age shift, and the curve age at which
 // the main curve (and on low sites the juvenile curve) reaches 1.3 m.
@@ -103,6 +103,13 @@ inline constexpr ModelCoefficients coefficients{
     },
 };
 
-}  // namespace sylvo
+// Model A as the frame sees it.
+struct Model {
+    using SiteCurve = a::SiteCurve;
+    using AgeTerms = a::AgeTerms;
+    static constexpr const ModelCoefficients& coefficients = a::coefficients;
+    static constexpr const SiteCurve& load_time_site = a::load_time_site;
+#include "model_functions.inc"
+};
 
-#include "model_api.h"
+}  // namespace sylvo::a

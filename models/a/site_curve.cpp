@@ -11,7 +11,7 @@
 #include "find_root.h"
 #include "model.h"
 
-namespace sylvo {
+namespace sylvo::a {
 
 namespace {
 
@@ -51,7 +51,7 @@ double juvenile_height(const SiteCurve& curve, double t)
 
 }  // namespace
 
-bool set_site(SiteCurve& curve, double site_index, double age_shift)
+bool Model::set_site(SiteCurve& curve, double site_index, double age_shift)
 {
     if (site_index <= site.breast_height) return false;
     if (site_index > site.largest_site || std::isnan(site_index)) return false;
@@ -65,7 +65,7 @@ bool set_site(SiteCurve& curve, double site_index, double age_shift)
     return true;
 }
 
-double dominant_height(const SiteCurve& curve, double age)
+double Model::dominant_height(const SiteCurve& curve, double age)
 {
     const double k = curve.breast_height_age;
     const double t = (age + 1) + curve.age_shift;
@@ -87,7 +87,7 @@ double dominant_height(const SiteCurve& curve, double age)
            (w / site.bridge_end) * main_curve(curve, site.bridge_end);
 }
 
-double age_at_height(const SiteCurve& curve, double h)
+double Model::age_at_height(const SiteCurve& curve, double h)
 {
     const double s = curve.site_index;
     const double u = curve.age_shift;
@@ -123,4 +123,4 @@ double age_at_height(const SiteCurve& curve, double h)
     return (((2.0 * (h - h0)) / (h2 - h0) + k) - 1.5) - u;
 }
 
-}  // namespace sylvo
+}  // namespace sylvo::a

@@ -4,9 +4,9 @@
 
 #include "model.h"
 
-namespace sylvo {
+namespace sylvo::b {
 
-AgeTerms age_terms(double tau)
+AgeTerms Model::age_terms(double tau)
 {
     const auto& b = coefficients.dynamics;
     return {
@@ -18,7 +18,7 @@ AgeTerms age_terms(double tau)
     };
 }
 
-void stand_derivatives(double tau, const AgeTerms& terms, const double* x, double* dx)
+void Model::stand_derivatives(double tau, const AgeTerms& terms, const double* x, double* dx)
 {
     const auto& b = coefficients.dynamics;
     const double x0 = x[0];
@@ -40,9 +40,4 @@ void stand_derivatives(double tau, const AgeTerms& terms, const double* x, doubl
     dx[1] = g + b.b12 * x1 * terms.p13 * dx[0];
 }
 
-void stand_derivatives(double tau, const double* x, double* dx)
-{
-    stand_derivatives(tau, age_terms(tau), x, dx);
-}
-
-}  // namespace sylvo
+}  // namespace sylvo::b

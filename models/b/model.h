@@ -4,7 +4,7 @@
 #include "merch_ratio.h"
 #include "types.h"
 
-namespace sylvo {
+namespace sylvo::b {
 
 // Model B's site: the site index, the age shift, and the curve time K at
 // which the height reaches 1.3 m.
@@ -79,6 +79,13 @@ inline constexpr ModelCoefficients coefficients{
     },
 };
 
-}  // namespace sylvo
+// Model B as the frame sees it.
+struct Model {
+    using SiteCurve = b::SiteCurve;
+    using AgeTerms = b::AgeTerms;
+    static constexpr const ModelCoefficients& coefficients = b::coefficients;
+    static constexpr const SiteCurve& load_time_site = b::load_time_site;
+#include "model_functions.inc"
+};
 
-#include "model_api.h"
+}  // namespace sylvo::b

@@ -10,7 +10,7 @@
 
 #include "model.h"
 
-namespace sylvo {
+namespace sylvo::b {
 
 namespace {
 
@@ -25,7 +25,7 @@ double curve_factor(const SiteCurve& curve, double a)
 
 }  // namespace
 
-bool set_site(SiteCurve& curve, double site_index, double age_shift)
+bool Model::set_site(SiteCurve& curve, double site_index, double age_shift)
 {
     if (site.breast_height >= site_index) return false;
     if (!(site_index <= site.largest_site)) return false;
@@ -35,7 +35,7 @@ bool set_site(SiteCurve& curve, double site_index, double age_shift)
     return true;
 }
 
-double dominant_height(const SiteCurve& curve, double age)
+double Model::dominant_height(const SiteCurve& curve, double age)
 {
     const double k = curve.breast_height_age;
     const double t = (age + 1) + curve.age_shift;
@@ -46,7 +46,7 @@ double dominant_height(const SiteCurve& curve, double age)
            site.breast_height;
 }
 
-double age_at_height(const SiteCurve& curve, double h)
+double Model::age_at_height(const SiteCurve& curve, double h)
 {
     const double s = curve.site_index;
     const double u = curve.age_shift;
@@ -65,4 +65,4 @@ double age_at_height(const SiteCurve& curve, double h)
     return ((k + d) - 1) - u;
 }
 
-}  // namespace sylvo
+}  // namespace sylvo::b

@@ -3,9 +3,9 @@
 
 #include "model.h"
 
-namespace sylvo {
+namespace sylvo::b {
 
-double stand_volume(double h, double n, double b)
+double Model::stand_volume(double h, double n, double b)
 {
     const auto& v = coefficients.volume;
     const double f = (v.w1 * h + v.w0) - (v.w2 * h) / n;
@@ -14,9 +14,9 @@ double stand_volume(double h, double n, double b)
     return vol;
 }
 
-double merch_volume(double h, double n, double b, double d)
+double Model::merch_volume(double h, double n, double b, double d)
 {
     return merch_volume_by_ratio(coefficients.volume.merch, stand_volume, h, n, b, d);
 }
 
-}  // namespace sylvo
+}  // namespace sylvo::b

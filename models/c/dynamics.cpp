@@ -5,15 +5,15 @@
 
 #include "model.h"
 
-namespace sylvo {
+namespace sylvo::c {
 
-AgeTerms age_terms(double tau)
+AgeTerms Model::age_terms(double tau)
 {
     const auto& c = coefficients.dynamics;
     return {.decay = std::exp(-c.c1 * tau), .coupling_power = std::pow(tau, c.c9)};
 }
 
-void stand_derivatives(double tau, const AgeTerms& terms, const double* x, double* dx)
+void Model::stand_derivatives(double tau, const AgeTerms& terms, const double* x, double* dx)
 {
     const auto& c = coefficients.dynamics;
     const double x0 = x[0];
@@ -37,9 +37,4 @@ void stand_derivatives(double tau, const AgeTerms& terms, const double* x, doubl
     dx[1] = p1 * d1;
 }
 
-void stand_derivatives(double tau, const double* x, double* dx)
-{
-    stand_derivatives(tau, age_terms(tau), x, dx);
-}
-
-}  // namespace sylvo
+}  // namespace sylvo::c

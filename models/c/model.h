@@ -3,7 +3,7 @@
 
 #include "types.h"
 
-namespace sylvo {
+namespace sylvo::c {
 
 // Model C's site: the site index, the age shift and the three values the
 // curve derives from the site index.
@@ -86,6 +86,13 @@ inline constexpr ModelCoefficients coefficients{
     },
 };
 
-}  // namespace sylvo
+// Model C as the frame sees it.
+struct Model {
+    using SiteCurve = c::SiteCurve;
+    using AgeTerms = c::AgeTerms;
+    static constexpr const ModelCoefficients& coefficients = c::coefficients;
+    static constexpr const SiteCurve& load_time_site = c::load_time_site;
+#include "model_functions.inc"
+};
 
-#include "model_api.h"
+}  // namespace sylvo::c

@@ -8,7 +8,7 @@
 
 #include "model.h"
 
-namespace sylvo {
+namespace sylvo::c {
 
 namespace {
 
@@ -16,7 +16,7 @@ const auto& site = coefficients.site;
 
 }  // namespace
 
-bool set_site(SiteCurve& curve, double site_index, double age_shift)
+bool Model::set_site(SiteCurve& curve, double site_index, double age_shift)
 {
     if (site_index < site.smallest_site) return false;
     if (!(site_index <= site.largest_site)) return false;
@@ -32,14 +32,14 @@ bool set_site(SiteCurve& curve, double site_index, double age_shift)
     return true;
 }
 
-double dominant_height(const SiteCurve& curve, double age)
+double Model::dominant_height(const SiteCurve& curve, double age)
 {
     const double x = (age + 1) + curve.age_shift;
     if (x < 0) return 0.0;
     return curve.site_index * std::exp(curve.curve_rate * (std::pow(x, curve.curve_exponent) - curve.reference_term));
 }
 
-double age_at_height(const SiteCurve& curve, double h)
+double Model::age_at_height(const SiteCurve& curve, double h)
 {
     if (h <= 0) return MISSING_VALUE;
     // A site index of exactly 1.372 gives a flat curve (k = 0): no height
@@ -51,4 +51,4 @@ double age_at_height(const SiteCurve& curve, double h)
     return (std::pow(y, 1 / curve.curve_exponent) - 1) - curve.age_shift;
 }
 
-}  // namespace sylvo
+}  // namespace sylvo::c

@@ -3,9 +3,9 @@
 
 #include "model.h"
 
-namespace sylvo {
+namespace sylvo::c {
 
-double stand_volume(double h, double n, double b)
+double Model::stand_volume(double h, double n, double b)
 {
     const auto& v = coefficients.volume;
     const double vol =
@@ -14,7 +14,7 @@ double stand_volume(double h, double n, double b)
     return vol;
 }
 
-double merch_volume(double h, double n, double b, double d)
+double Model::merch_volume(double h, double n, double b, double d)
 {
     const auto& v = coefficients.volume;
     // No stand, no volume: without basal area or trees the mean diameter
@@ -33,4 +33,4 @@ double merch_volume(double h, double n, double b, double d)
     return v.m_factor * vol * f1 * f2 * f3;
 }
 
-}  // namespace sylvo
+}  // namespace sylvo::c

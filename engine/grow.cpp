@@ -1,0 +1,299 @@
+// The projection of a batch of stands.
+//
+// Every stand projected between the same two ages takes the same steps at
+// the same scaled ages, and the terms of the stand equations that depend on
+// the scaled age alone are the same for all of them. So the stands are
+// grouped by the bit patterns of their two ages, each group's age terms are
+// computed once at its stage ages, and its stands are integrated with them:
+// the same operations on the same values as the export's projection, which
+// computes the same terms for each stand anew. Fast mode integrates a
+// group's stands several at a time with SIMD (fast_grow.h).
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <unordered_map>
+#include <vector>
+
+#include "adapters.h"
+#include "checks.h"
+#include "fast_grow.h"
+#include "models.h"
+#include "parallel.h"
+#include "projection.h"
+
+namespace sylvo {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A projection this long computes its age terms per stand, as the export
+// does, rather than keep a table of them.
+constexpr std::int64_t kMostSharedSteps = 4096;
+// With more distinct pairs of ages than this share of the stands, grouping
+// saves too little to pay for itself.
+constexpr std::size_t kMostGroupsPerStand = 4;
+// Stands handed to the fast kernel at a time.
+constexpr std::size_t kFastBlock = 256;
+// Fewer stands than this are not worth a thread of their own.
+constexpr std::size_t kMinPerThread = 256;
+
+struct GrowArrays {
+    In t1, t2, trees, ba;
+    Out trees_out, ba_out;
+};
+
+// The model's stand equations as the integrator's system, with the age terms
+// taken from a table at the plan's stage ages: rk4_step evaluates its system
+// at the start of a step, twice at its middle, and at its end.
+template <class M>
+class StagedStandSystem {
+public:
+    explicit StagedStandSystem(const typename M::AgeTerms* terms) : terms_(terms) {}
+
+    void operator()(double tau, const double* x, double* dx)
+    {
+        static constexpr int stage_of_call[4] = {0, 1, 1, 2};
+        M::stand_derivatives(tau, terms_[2 * step_ + stage_of_call[call_]], x, dx);
+        if (++call_ == 4) {
+            call_ = 0;
+            ++step_;
+        }
+    }
+
+private:
+    const typename M::AgeTerms* terms_;
+    std::int64_t step_ = 0;
+    int call_ = 0;
+};
+
+struct AgePair {
+    std::uint64_t t1, t2;
+    bool operator==(const AgePair&) const = default;
+};
+
+struct AgePairHash {
+    std::size_t operator()(const AgePair& k) const
+    {
+        return static_cast<std::size_t>((k.t1 * 0x9E3779B97F4A7C15ull) ^ (k.t2 + 0x632BE59BD9B4E019ull + (k.t1 >> 7)));
+    }
+};
+
+struct Group {
+    double t1, t2;
+    ProjectionPlan plan;
+    std::size_t first;  // position of its first stand in the order
+    std::size_t count;
+};
+
+// Stands in groups of equal ages: the groups, and the stands' indices
+// ordered group by group. An empty order means the identity (one group).
+struct Grouping {
+    std::vector<Group> groups;
+    std::vector<std::uint32_t> order;
+};
+
+AgePair key_of(double t1, double t2)
+{
+    return {std::bit_cast<std::uint64_t>(t1), std::bit_cast<std::uint64_t>(t2)};
+}
+
+// Groups the stands by their two ages, or returns no groups when grouping
+// does not pay (too many distinct pairs, or more stands than 32-bit indices
+// reach).
+Grouping group_stands(StepRule rule, In t1, In t2)
+{
+    Grouping g;
+    const std::size_t count = t1.size();
+    if (count > std::numeric_limits<std::uint32_t>::max()) return g;
+    auto add_group = [&](std::size_t i) {
+        g.groups.push_back({t1[i], t2[i], plan_projection(rule, t1[i], t2[i]), 0, 0});
+    };
+
+    // Most batches share one pair of ages: no table, no reordering.
+    const AgePair first = key_of(t1[0], t2[0]);
+    std::size_t i = 1;
+    while (i < count && key_of(t1[i], t2[i]) == first) ++i;
+    add_group(0);
+    if (i == count) {
+        g.groups[0].count = count;
+        return g;
+    }
+
+    std::unordered_map<AgePair, std::uint32_t, AgePairHash> index;
+    index.emplace(first, 0);
+    const std::size_t most_groups = count / kMostGroupsPerStand + 1;
+    std::vector<std::uint32_t> group_of(count);
+    for (std::size_t j = 0; j < count; ++j) {
+        auto [at, added] = index.try_emplace(key_of(t1[j], t2[j]), static_cast<std::uint32_t>(g.groups.size()));
+        if (added) {
+            if (g.groups.size() == most_groups) return {};
+            add_group(j);
+        }
+        group_of[j] = at->second;
+        ++g.groups[at->second].count;
+    }
+    std::size_t position = 0;
+    for (Group& group : g.groups) {
+        group.first = position;
+        position += group.count;
+    }
+    std::vector<std::size_t> next(g.groups.size());
+    for (std::size_t k = 0; k < g.groups.size(); ++k) next[k] = g.groups[k].first;
+    g.order.resize(count);
+    for (std::size_t j = 0; j < count; ++j) g.order[next[group_of[j]]++] = static_cast<std::uint32_t>(j);
+    return g;
+}
+
+// The age terms of a plan at its stage ages; returns the final scaled age.
+template <class M>
+double stage_terms(const ProjectionPlan& plan, std::vector<typename M::AgeTerms>& terms)
+{
+    terms.resize(static_cast<std::size_t>(2 * plan.steps + 1));
+    return for_each_stage_age(plan, [&terms](std::int64_t k, double tau) {
+        terms[static_cast<std::size_t>(k)] = M::age_terms(tau);
+    });
+}
+
+// Projects the stands at positions [begin, end) of one group.
+template <class M>
+class GroupProjector {
+public:
+    GroupProjector(const GrowArrays& a, Model model, Mode mode) : a_(a), model_(model), mode_(mode) {}
+
+    template <class Index>
+    void run(const Group& group, std::size_t begin, std::size_t end, Index index)
+    {
+        const ProjectionPlan& plan = group.plan;
+        if (!plan.in_domain || plan.steps > kMostSharedSteps) {
+            for (std::size_t p = begin; p < end; ++p) project_alone(index(p));
+            return;
+        }
+        const double tau_end = stage_terms<M>(plan, terms_);
+        if (mode_ == Mode::fast) {
+            run_fast(plan, tau_end, begin, end, index);
+            return;
+        }
+        for (std::size_t p = begin; p < end; ++p) {
+            const std::size_t i = index(p);
+            StandState stand{a_.trees[i], a_.ba[i]};
+            if (!projectable(plan, stand.trees_per_hectare)) {
+                write(i, {kNaN, kNaN});
+                continue;
+            }
+            double y[2];
+            to_transformed(stand, plan.tau_start, y);
+            StagedStandSystem<M> system(terms_.data());
+            integrate(plan, y, system);
+            write(i, from_transformed(y, tau_end));
+        }
+    }
+
+    // The export's own projection of one stand.
+    void project_alone(std::size_t i)
+    {
+        write(i, projected<M>(a_.t1[i], a_.trees[i], a_.ba[i], a_.t2[i]));
+    }
+
+private:
+    template <class Index>
+    void run_fast(const ProjectionPlan& plan, double tau_end, std::size_t begin, std::size_t end, Index index)
+    {
+        std::size_t stand_at[kFastBlock];
+        double trees[kFastBlock], ba[kFastBlock];
+        for (std::size_t p = begin; p < end;) {
+            std::size_t n = 0;
+            for (; p < end && n < kFastBlock; ++p) {
+                const std::size_t i = index(p);
+                if (!projectable(plan, a_.trees[i])) {
+                    write(i, {kNaN, kNaN});
+                    continue;
+                }
+                stand_at[n] = i;
+                trees[n] = a_.trees[i];
+                ba[n] = a_.ba[i];
+                ++n;
+            }
+            engine::fast_grow_block(model_, plan, terms_.data(), tau_end, n, trees, ba);
+            for (std::size_t k = 0; k < n; ++k) write(stand_at[k], {trees[k], ba[k]});
+        }
+    }
+
+    void write(std::size_t i, StandState s)
+    {
+        a_.trees_out[i] = s.trees_per_hectare;
+        a_.ba_out[i] = s.basal_area;
+    }
+
+    const GrowArrays& a_;
+    Model model_;
+    Mode mode_;
+    std::vector<typename M::AgeTerms> terms_;
+};
+
+template <class M>
+void grow_model(Model model, const GrowArrays& a, const Options& options)
+{
+    const std::size_t count = a.t1.size();
+    if (count == 0) return;
+    const Grouping g = group_stands(M::coefficients.frame.step_rule, a.t1, a.t2);
+    const std::size_t parts = engine::threads_for(options, count, kMinPerThread);
+
+    if (g.groups.empty()) {
+        // No grouping: every stand as the export projects it.
+        engine::parallel_for(count, parts, [&](std::size_t begin, std::size_t end, std::size_t) {
+            GroupProjector<M> projector(a, model, options.mode);
+            for (std::size_t i = begin; i < end; ++i) projector.project_alone(i);
+        });
+        return;
+    }
+
+    // Split the ordered stands into parts of equal work (stands times steps).
+    std::vector<std::size_t> boundary(parts + 1, count);
+    boundary[0] = 0;
+    {
+        auto work = [](const Group& group) { return group.plan.in_domain ? double(group.plan.steps) + 1.0 : 1.0; };
+        double total = 0.0;
+        for (const Group& group : g.groups) total += work(group) * double(group.count);
+        double done = 0.0;
+        std::size_t k = 1;
+        for (const Group& group : g.groups) {
+            const double w = work(group);
+            while (k < parts && done + w * double(group.count) >= total * double(k) / double(parts)) {
+                const double need = total * double(k) / double(parts) - done;
+                const std::size_t into = std::min(group.count, static_cast<std::size_t>(std::max(need, 0.0) / w));
+                boundary[k++] = group.first + into;
+            }
+            done += w * double(group.count);
+        }
+    }
+
+    engine::run_parts(
+        parts, [&](std::size_t k) { return boundary[k]; },
+        [&](std::size_t begin, std::size_t end, std::size_t) {
+            if (begin >= end) return;
+            GroupProjector<M> projector(a, model, options.mode);
+            auto index = [&g](std::size_t p) -> std::size_t { return g.order.empty() ? p : g.order[p]; };
+            // The groups that overlap [begin, end), in order.
+            auto group = std::upper_bound(g.groups.begin(), g.groups.end(), begin,
+                                          [](std::size_t p, const Group& x) { return p < x.first; });
+            --group;
+            for (std::size_t p = begin; p < end; ++group) {
+                const std::size_t stop = std::min(end, group->first + group->count);
+                projector.run(*group, p, stop, index);
+                p = stop;
+            }
+        });
+}
+
+}  // namespace
+
+void grow(Model model, In t1, In t2, In trees, In ba, Out trees_out, Out ba_out, const Options& options)
+{
+    engine::check_call(model, options, {t1, t2, trees, ba}, {trees_out, ba_out});
+    const GrowArrays arrays{t1, t2, trees, ba, trees_out, ba_out};
+    engine::with_model(model, [&](auto m) { grow_model<decltype(m)>(model, arrays, options); });
+}
+
+}  // namespace sylvo
