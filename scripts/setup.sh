@@ -3,7 +3,8 @@
 # is missing. Pass extra package names as arguments.
 set -euo pipefail
 
-packages=(cmake g++ make libgtest-dev libbenchmark-dev python3 python3-mpmath libcli11-dev nlohmann-json3-dev binutils "$@")
+packages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev python3 python3-mpmath libcli11-dev nlohmann-json3-dev
+          libhwy-dev libfast-float-dev binutils "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

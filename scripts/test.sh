@@ -3,26 +3,36 @@
 #   scripts/test.sh              the release build, in build/
 #   scripts/test.sh --sanitize   the same suite under AddressSanitizer and
 #                                UndefinedBehaviorSanitizer, in build-sanitize/
+#   scripts/test.sh --tsan       the engine's tests under ThreadSanitizer, in
+#                                build-tsan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 dir=build
 flags=(-DCMAKE_BUILD_TYPE=Release)
-if [ "${1:-}" = "--sanitize" ]; then
-  dir=build-sanitize
-  flags+=(-DSYLVO_SANITIZE=ON -DSYLVO_BUILD_BENCH=OFF)
-fi
+select=()
+case "${1:-}" in
+  --sanitize)
+    dir=build-sanitize
+    flags+=(-DSYLVO_SANITIZE=ON -DSYLVO_BUILD_BENCH=OFF) ;;
+  --tsan)
+    dir=build-tsan
+    flags+=(-DSYLVO_SANITIZE_THREAD=ON -DSYLVO_BUILD_BENCH=OFF -DSYLVO_BUILD_TOOLS=OFF -DSYLVO_BUILD_EXAMPLES=OFF)
+    select=(-R '^engine\.') ;;
+esac
 
 cmake -S . -B "$dir" "${flags[@]}" > /dev/null
 cmake --build "$dir" -j"$(nproc)"
 status=0
-ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" 2>&1 | tee "$dir/ctest.log" || status=$?
+ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" "${select[@]}" 2>&1 | tee "$dir/ctest.log" || status=$?
 # The Windows DLL tests need the mingw-w64 cross compiler and 32-bit Wine
 # (.ci/run installs them); without them ctest only marks them skipped.
-if grep -q 'windows_dlls .*Skipped' "$dir/ctest.log"; then
-  echo "NOTE: the Windows DLL tests were SKIPPED: $(grep -m1 '^SKIPPED:' "$dir/Testing/Temporary/LastTest.log" | sed 's/^SKIPPED: //')"
-elif ! grep -q 'windows_dlls' "$dir/ctest.log"; then
-  echo "NOTE: the Windows DLL tests are not part of this run (they run in the release build)."
+if [ -z "${1:-}" ]; then
+  if grep -q 'windows_dlls .*Skipped' "$dir/ctest.log"; then
+    echo "NOTE: the Windows DLL tests were SKIPPED: $(grep -m1 '^SKIPPED:' "$dir/Testing/Temporary/LastTest.log" | sed 's/^SKIPPED: //')"
+  elif ! grep -q 'windows_dlls' "$dir/ctest.log"; then
+    echo "NOTE: the Windows DLL tests are not part of this run."
+  fi
 fi
 exit "$status"

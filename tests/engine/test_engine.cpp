@@ -230,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(Modes, Threads, ::testing::Values(SYLVO_EXACT, SYLVO_FA
 
 TEST(InPlace, OutputsMayBeTheirInputs)
 {
-    const Inventory inv(4001, 9);
+    const Inventory inv(30011, 9);  // enough stands per pair of ages to be grouped
     const std::size_t n = inv.t1.size();
     for (int mode : {SYLVO_EXACT, SYLVO_FAST}) {
         const sylvo_options options{mode, 3};
