@@ -233,7 +233,8 @@ def compare(model, linux, windows, cases, printer, library, work):
 
 def check_export_tables(source, bindir):
     """The export table of each DLL, read with objdump: exactly the names and
-    ordinals of frame/sylvo.def. Returns the problems."""
+    ordinals of frame/sylvo.def; and the header's ASLR and DEP flags. Returns
+    the problems."""
     objdump = tool_or_none("i686-w64-mingw32-objdump")
     if not objdump:
         return ["i686-w64-mingw32-objdump is missing"]
@@ -253,6 +254,10 @@ def check_export_tables(source, bindir):
                     found[m.group(2)] = int(m.group(1)) + int(base.group(1))
         if not expected or found != expected:
             problems.append(f"sylvo{model}.dll exports {sorted(found.items())}, expected {sorted(expected.items())}")
+        # Address-space layout randomisation and data execution prevention.
+        flags = re.search(r"DllCharacteristics\s+([0-9a-fA-F]+)", text)
+        if not flags or (int(flags.group(1), 16) & 0x140) != 0x140:
+            problems.append(f"sylvo{model}.dll lacks DYNAMIC_BASE or NX_COMPAT in its header")
     return problems
 
 
@@ -291,16 +296,19 @@ def main():
     built = time.monotonic()
     log(f"cross build in {build}: {built - started:.1f} s")
 
+    # The DLL files: their export tables and header flags.
+    problems = check_export_tables(opts.source, os.path.join(build, "bin"))
+    for problem in problems:
+        log("FAILED: " + problem)
+    if problems:
+        return 1
+    log("the DLLs' export tables hold exactly the names and ordinals of frame/sylvo.def; "
+        "their headers ask for ASLR and DEP")
+
     # Wine's loader is a 32-bit x86 program: a kernel built without support
     # for them cannot start it. Then the DLLs are only checked as files.
     probe = subprocess.run([wine, "--version"], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     if probe.returncode != 0:
-        problems = check_export_tables(opts.source, os.path.join(build, "bin"))
-        for problem in problems:
-            log("FAILED: " + problem)
-        if problems:
-            return 1
-        log("the DLLs' export tables hold exactly the names and ordinals of frame/sylvo.def")
         log("SKIPPED: Wine cannot run here (" + (probe.stderr.strip().splitlines() or ["no reason given"])[-1] +
             "): this machine cannot start 32-bit x86 programs, so the DLLs were built and their export tables "
             "checked, but not run")
