@@ -1,2 +1,258 @@
-// Placeholder: implemented with the yield tables.
+// Inventories: every stand brought to an end age with the engine's batch
+// functions (one group per model), or turned into its yield table.
 #include "sylvo/inventory.hpp"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+
+#include "parallel.h"
+
+namespace sylvo {
+
+namespace {
+
+std::string shortest(double x)
+{
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
+}
+
+bool given(double x) { return !std::isnan(x); }
+
+bool finite_positive(double x) { return std::isfinite(x) && x > 0.0; }
+
+bool age_ok(double x) { return std::isfinite(x) && x > 0.0 && x <= kMaxAge; }
+
+constexpr double kMaxSite = 80.5;
+
+double site_floor(Model model) { return model == Model::c ? 1.372 : 1.3; }
+
+std::string site_range_text(Model model)
+{
+    return "above " + shortest(site_floor(model)) + " m and at most 80.5 m in " + model_name(model);
+}
+
+ProjectedStand empty_result(std::string status)
+{
+    ProjectedStand r{};
+    r.start_age = r.end_age = r.site = r.height = r.trees = r.ba = r.qmd = r.volume = r.merch_volume = r.sdi =
+        kNone;
+    r.notes = 0;
+    r.status = std::move(status);
+    return r;
+}
+
+// The options' mode and threads, checked as every batch call checks them.
+void engine_check_options(const Options& options)
+{
+    const int mode = static_cast<int>(options.mode);
+    if (mode != SYLVO_EXACT && mode != SYLVO_FAST)
+        throw EngineError(SYLVO_ERR_MODE, "unknown mode " + std::to_string(mode) + "; accepted: exact or fast");
+    if (options.threads < 0)
+        throw EngineError(SYLVO_ERR_THREADS,
+                          "threads is " + std::to_string(options.threads) + "; accepted: 0 (every core) or more");
+}
+
+}  // namespace
+
+std::string check_stand(const InventoryStand& stand)
+{
+    const int m = static_cast<int>(stand.model);
+    if (m < SYLVO_MODEL_A || m > SYLVO_MODEL_C) return "model: " + std::to_string(m) + " is not a, b or c";
+    if (!age_ok(stand.age)) return "age_yr: " + shortest(stand.age) + " is not above 0 and at most 1000";
+    if (!finite_positive(stand.trees)) return "trees_per_ha: " + shortest(stand.trees) + " is not above 0";
+    if (!finite_positive(stand.ba)) return "ba_m2_per_ha: " + shortest(stand.ba) + " is not above 0";
+    if (!std::isfinite(stand.shift)) return "shift_yr: " + shortest(stand.shift) + " is not a finite number";
+    if (given(stand.site)) {
+        if (given(stand.height) || given(stand.height_age))
+            return given(stand.height) ? "height_m: given together with site_m (give one of them)"
+                                       : "height_age_yr: given together with site_m (give site_m or a height)";
+        if (!(stand.site > site_floor(stand.model) && stand.site <= kMaxSite))
+            return "site_m: " + shortest(stand.site) + " is outside the range (" + site_range_text(stand.model) +
+                   ")";
+        return {};
+    }
+    if (!given(stand.height) && !given(stand.height_age))
+        return "site_m: missing (give site_m, or height_m and height_age_yr)";
+    if (!given(stand.height)) return "height_m: missing (height_age_yr needs it)";
+    if (!given(stand.height_age)) return "height_age_yr: missing (height_m needs it)";
+    if (!finite_positive(stand.height)) return "height_m: " + shortest(stand.height) + " is not above 0";
+    if (!age_ok(stand.height_age))
+        return "height_age_yr: " + shortest(stand.height_age) + " is not above 0 and at most 1000";
+    return {};
+}
+
+void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec& spec, std::span<ProjectedStand> out)
+{
+    if (given(spec.to_age) == given(spec.years))
+        throw InputError("--to-age", given(spec.to_age) ? shortest(spec.to_age) : "",
+                         given(spec.to_age) ? "is given together with --years" : "is missing, and so is --years",
+                         "exactly one of an end age (--to-age) and a number of years (--years)");
+    if (given(spec.to_age) && !age_ok(spec.to_age))
+        throw InputError("--to-age", shortest(spec.to_age), "is not above 0 and at most 1000",
+                         "an age in years, above 0 and at most 1000");
+    if (given(spec.years) && !std::isfinite(spec.years))
+        throw InputError("--years", shortest(spec.years), "is not a finite number", "a number of years");
+    if (given(spec.merch_limit) && !(std::isfinite(spec.merch_limit) && spec.merch_limit >= 0.0))
+        throw InputError("--merch-limit", shortest(spec.merch_limit), "is not 0 or more",
+                         "a diameter in cm, 0 or more");
+    if (!(spec.max_sdi > 0.0))
+        throw InputError("--max-sdi", shortest(spec.max_sdi), "is not above 0", "a stand density index above 0");
+    if (out.size() != stands.size())
+        throw EngineError(SYLVO_ERR_LENGTH, "the inventory and its results differ in length");
+    // The options are checked before anything is written.
+    engine_check_options(spec.options);
+
+    const bool merch = given(spec.merch_limit);
+    std::array<std::vector<std::size_t>, 3> groups;
+    for (std::size_t i = 0; i < stands.size(); ++i) {
+        const InventoryStand& s = stands[i];
+        std::string why = check_stand(s);
+        if (why.empty()) {
+            const double end = given(spec.to_age) ? spec.to_age : s.age + spec.years;
+            if (!age_ok(end))
+                why = "age_yr: " + shortest(s.age) + " plus " + shortest(spec.years) + " years gives the end age " +
+                      shortest(end) + ", not above 0 and at most 1000";
+        }
+        out[i] = empty_result(why.empty() ? "ok" : why);
+        if (why.empty()) groups[static_cast<std::size_t>(s.model)].push_back(i);
+    }
+
+    std::vector<double> site, height, height_age, shift, t1, t2, trees, ba, trees2, ba2, h, volume, merch_vol, limit;
+    for (int m = 0; m < 3; ++m) {
+        const Model model = static_cast<Model>(m);
+        std::vector<std::size_t>& index = groups[static_cast<std::size_t>(m)];
+        if (index.empty()) continue;
+
+        // Site indices from heights, in one batch.
+        std::vector<std::size_t> by_height;
+        for (std::size_t i : index)
+            if (!given(stands[i].site)) by_height.push_back(i);
+        std::vector<double> found(by_height.size());
+        if (!by_height.empty()) {
+            height.resize(by_height.size());
+            height_age.resize(by_height.size());
+            shift.resize(by_height.size());
+            for (std::size_t k = 0; k < by_height.size(); ++k) {
+                const InventoryStand& s = stands[by_height[k]];
+                height[k] = s.height;
+                height_age[k] = s.height_age;
+                shift[k] = s.shift;
+            }
+            sylvo::site(model, height, height_age, shift, found, spec.options);
+        }
+
+        // The stands with a usable site index, in order.
+        std::size_t n = 0, next_height = 0;
+        site.resize(index.size());
+        for (std::size_t i : index) {
+            const InventoryStand& s = stands[i];
+            double si = s.site;
+            if (!given(si)) {
+                si = found[next_height++];
+                if (!(si != 0.0 && std::isfinite(si))) {
+                    out[i] = empty_result("no site index: no site curve of " + std::string(model_name(model)) +
+                                          " passes height_m " + shortest(s.height) + " at height_age_yr " +
+                                          shortest(s.height_age));
+                    continue;
+                }
+                if (!(si > site_floor(model) && si <= kMaxSite)) {
+                    out[i] = empty_result("no site index: height_m " + shortest(s.height) + " at height_age_yr " +
+                                          shortest(s.height_age) + " gives " + shortest(si) + " m, outside " +
+                                          site_range_text(model));
+                    continue;
+                }
+            }
+            site[n] = si;
+            index[n++] = i;
+        }
+        index.resize(n);
+        site.resize(n);
+
+        t1.resize(n), t2.resize(n), trees.resize(n), ba.resize(n), shift.resize(n);
+        trees2.resize(n), ba2.resize(n), h.resize(n), volume.resize(n);
+        for (std::size_t k = 0; k < n; ++k) {
+            const InventoryStand& s = stands[index[k]];
+            t1[k] = s.age;
+            t2[k] = given(spec.to_age) ? spec.to_age : s.age + spec.years;
+            trees[k] = s.trees;
+            ba[k] = s.ba;
+            shift[k] = s.shift;
+        }
+        grow(model, t1, t2, trees, ba, trees2, ba2, spec.options);
+        sylvo::height(model, t2, site, shift, h, spec.options);
+        sylvo::volume(model, h, trees2, ba2, volume, spec.options);
+        if (merch) {
+            limit.assign(n, spec.merch_limit);
+            merch_vol.resize(n);
+            merch_volume(model, h, trees2, ba2, limit, merch_vol, spec.options);
+        }
+
+        for (std::size_t k = 0; k < n; ++k) {
+            ProjectedStand& r = out[index[k]];
+            r.start_age = t1[k];
+            r.end_age = t2[k];
+            const double q = qmd(ba2[k], trees2[k]);
+            const double sdi = stand_density_index(trees2[k], q);
+            const std::string why = stand_stop_reason(trees2[k], ba2[k], h[k], sdi, spec.max_sdi);
+            if (!why.empty()) {
+                r.status = "no longer a stand at age " + shortest(t2[k]) + ": " + why;
+                continue;
+            }
+            r.site = site[k];
+            r.height = h[k];
+            r.trees = trees2[k];
+            r.ba = ba2[k];
+            r.qmd = q;
+            r.volume = volume[k];
+            r.merch_volume = merch ? merch_vol[k] : kNone;
+            r.sdi = sdi;
+            r.notes = volume_notes(ba2[k], volume[k], r.merch_volume, merch);
+        }
+    }
+}
+
+std::vector<StandTable> inventory_tables(std::span<const TableStand> stands, double max_sdi, const Options& options)
+{
+    if (!(max_sdi > 0.0))
+        throw InputError("--max-sdi", shortest(max_sdi), "is not above 0", "a stand density index above 0");
+    engine_check_options(options);
+    std::vector<StandTable> tables(stands.size());
+    const std::size_t parts = static_cast<std::size_t>(thread_count(options, stands.size()));
+    engine::parallel_for(stands.size(), parts, [&](std::size_t begin, std::size_t end, std::size_t) {
+        for (std::size_t i = begin; i < end; ++i) {
+            const TableStand& t = stands[i];
+            StandTable& result = tables[i];
+            if (std::string why = check_stand(t.stand); !why.empty()) {
+                result.status = why;
+                continue;
+            }
+            TableSpec spec;
+            spec.model = t.stand.model;
+            spec.site = t.stand.site;
+            spec.height = t.stand.height;
+            spec.height_age = t.stand.height_age;
+            spec.shift = t.stand.shift;
+            spec.start_age = t.stand.age;
+            spec.trees = t.stand.trees;
+            spec.ba = t.stand.ba;
+            spec.end_age = t.end_age;
+            spec.interval = t.interval;
+            spec.merch_limit = t.merch_limit;
+            spec.thinnings = t.thinnings;
+            spec.max_sdi = max_sdi;
+            spec.thinning_field = "thinnings";
+            try {
+                result.table = yield_table(spec);
+                result.status = "ok";
+            } catch (const InputError& e) {
+                result.status = e.what();
+            }
+        }
+    });
+    return tables;
+}
+
+}  // namespace sylvo

@@ -1,2 +1,429 @@
-// Placeholder: implemented with the yield tables.
+// Yield tables from the engine's exact single-stand functions.
 #include "sylvo/yield_table.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace sylvo {
+
+namespace {
+
+std::string shortest(double x)
+{
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
+}
+
+// A finite decimal number and nothing else; NaN otherwise.
+double parse_finite(std::string_view text)
+{
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+') {
+        ++first;
+        if (first != last && *first == '-') return kNone;
+    }
+    double value = 0.0;
+    auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (ec != std::errc() || end != last || first == last || !std::isfinite(value)) return kNone;
+    return value;
+}
+
+bool given(double x) { return !std::isnan(x); }
+
+const char* const kThinAccepted =
+    "AGE:tph=N:p=P or AGE:ba=B:p=P (AGE in years, N trees/ha or B m2/ha left after the thinning, P a positive "
+    "number)";
+
+}  // namespace
+
+double stand_density_index(double trees, double qmd_cm)
+{
+    return trees * std::pow(qmd_cm / kReinekeDiameter, kReinekeExponent);
+}
+
+InputError::InputError(std::string field, std::string value, std::string problem, std::string accepted)
+    : std::invalid_argument(field + ": " + (value.empty() ? std::string() : "'" + value + "' ") + problem +
+                            "; accepted: " + accepted),
+      field_(std::move(field)),
+      value_(std::move(value)),
+      problem_(std::move(problem)),
+      accepted_(std::move(accepted))
+{
+}
+
+Thinning parse_thinning(std::string_view text, std::string_view field)
+{
+    const std::string written(text);
+    auto fail = [&](const std::string& problem) {
+        return InputError(std::string(field), written, problem, kThinAccepted);
+    };
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t colon = text.find(':', start);
+        parts.push_back(text.substr(start, colon == std::string_view::npos ? colon : colon - start));
+        if (colon == std::string_view::npos) break;
+        start = colon + 1;
+    }
+    Thinning thinning;
+    thinning.written = written;
+    const double age = parse_finite(parts[0]);
+    if (!given(age)) throw fail("does not start with an age");
+    if (!(age > 0.0 && age <= kMaxAge)) throw fail("has an age that is not above 0 and at most 1000");
+    thinning.age = age;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        const std::size_t eq = parts[i].find('=');
+        const std::string_view key = parts[i].substr(0, eq);
+        double* slot = key == "tph" ? &thinning.residual_trees
+                       : key == "ba" ? &thinning.residual_ba
+                       : key == "p"  ? &thinning.p
+                                     : nullptr;
+        if (!slot) throw fail("has '" + std::string(parts[i]) + "', not tph=, ba= or p=");
+        if (given(*slot)) throw fail("gives " + std::string(key) + "= twice");
+        const double value = eq == std::string_view::npos ? kNone : parse_finite(parts[i].substr(eq + 1));
+        if (!given(value)) throw fail("has " + std::string(key) + "= without a number");
+        if (!(value > 0.0)) throw fail("has " + std::string(key) + "=" + shortest(value) + ", not above 0");
+        *slot = value;
+    }
+    if (given(thinning.residual_trees) == given(thinning.residual_ba)) throw fail("needs exactly one of tph= and ba=");
+    if (!given(thinning.p)) throw fail("has no p=");
+    return thinning;
+}
+
+std::vector<Thinning> parse_thinnings(std::string_view text, std::string_view field)
+{
+    std::vector<Thinning> thinnings;
+    if (text.empty()) return thinnings;
+    for (std::size_t start = 0;;) {
+        const std::size_t semicolon = text.find(';', start);
+        thinnings.push_back(parse_thinning(
+            text.substr(start, semicolon == std::string_view::npos ? semicolon : semicolon - start), field));
+        if (semicolon == std::string_view::npos) break;
+        start = semicolon + 1;
+    }
+    return thinnings;
+}
+
+std::string format_thinning(const Thinning& thinning)
+{
+    return shortest(thinning.age) +
+           (given(thinning.residual_trees) ? ":tph=" + shortest(thinning.residual_trees)
+                                           : ":ba=" + shortest(thinning.residual_ba)) +
+           ":p=" + shortest(thinning.p);
+}
+
+std::string note_text(unsigned notes)
+{
+    static const std::pair<unsigned, const char*> words[] = {
+        {kNoteVolumeZero, "total volume 0 with basal area"},
+        {kNoteMerchAboveTotal, "merchantable volume above the total"},
+        {kNoteMerchNotNumber, "merchantable volume not a number"},
+        {kNoteThinningGain, "the thinning leaves more volume than before (negative removal)"},
+        {kNoteMerchNegative, "merchantable volume below 0"},
+    };
+    std::string text;
+    for (const auto& [bit, word] : words)
+        if (notes & bit) text += (text.empty() ? "" : "; ") + std::string(word);
+    return text;
+}
+
+std::vector<std::string> note_kinds(unsigned notes)
+{
+    std::vector<std::string> lines;
+    if (notes & kNoteVolumeZero)
+        lines.push_back("the total volume is 0 on rows with basal area: the volume equation gives zero or less "
+                        "for these stands (their trees, basal area and height are still the model's answer)");
+    if (notes & kNoteMerchAboveTotal)
+        lines.push_back("the merchantable volume exceeds the total volume on some rows: the volume equations are "
+                        "outside their range there");
+    if (notes & kNoteMerchNotNumber)
+        lines.push_back("the merchantable volume is not a number on some rows");
+    if (notes & kNoteThinningGain)
+        lines.push_back("a thinning leaves more total volume than stood before it: the removal is negative, shown "
+                        "and counted in MAI as computed (the volume equation falls with basal area there)");
+    if (notes & kNoteMerchNegative)
+        lines.push_back("the merchantable volume is below 0 on some rows (the equation deducts 0.4 m3 per m2 of "
+                        "basal area, more than a young stand's volume)");
+    return lines;
+}
+
+std::vector<double> row_ages(const TableSpec& spec)
+{
+    std::vector<double> ages{spec.start_age};
+    for (long k = 1;; ++k) {
+        const double age = spec.start_age + static_cast<double>(k) * spec.interval;
+        if (age >= spec.end_age - kSameAge) break;
+        ages.push_back(age);
+    }
+    ages.push_back(spec.end_age);
+    for (const Thinning& thinning : spec.thinnings) {
+        auto at = std::lower_bound(ages.begin(), ages.end(), thinning.age - kSameAge);
+        if (at != ages.end() && std::abs(*at - thinning.age) <= kSameAge) {
+            // A computed row age takes the thinning's age exactly; the start
+            // and end ages are the user's and stay as given.
+            if (at != ages.begin() && at + 1 != ages.end()) *at = thinning.age;
+            if (*at == thinning.age) continue;
+        }
+        ages.insert(std::lower_bound(ages.begin(), ages.end(), thinning.age), thinning.age);
+    }
+    return ages;
+}
+
+namespace {
+
+// The lowest site index a model takes (exclusive) and why, and the interval
+// its site search covers.
+struct SiteRange {
+    double floor;
+    const char* why;
+    const char* search;
+};
+
+SiteRange site_range(Model model)
+{
+    if (model == Model::c)
+        return {1.372, "whose site curve is flat at 1.372 m (breast height) and falls with age below it",
+                "between 1 and 80 m"};
+    return {1.3, "which stores only site indices above 1.3 m", "between 2 and 80 m"};
+}
+
+constexpr double kMaxSite = 80.5;
+
+void check_number(const char* field, double value, bool ok, const std::string& problem, const std::string& accepted)
+{
+    if (!ok) throw InputError(field, given(value) ? shortest(value) : "", given(value) ? problem : "is missing", accepted);
+}
+
+// The site index of the spec, checked against the model's range.
+double resolve_site(const TableSpec& spec)
+{
+    const SiteRange range = site_range(spec.model);
+    const std::string name = model_name(spec.model);
+    const std::string accepted = "a site index above " + shortest(range.floor) + " m and at most " +
+                                 shortest(kMaxSite) + " m for " + name + ", " + range.why;
+    if (!std::isfinite(spec.shift))
+        throw InputError("shift_yr", shortest(spec.shift), "is not a finite number", "a number of years");
+    if (given(spec.site)) {
+        if (given(spec.height) || given(spec.height_age))
+            throw InputError("height_m", given(spec.height) ? shortest(spec.height) : "",
+                             "is given together with a site index", "either a site index or a height and its age");
+        if (!(spec.site > range.floor && spec.site <= kMaxSite))
+            throw InputError("site_m", shortest(spec.site), "is outside the range", accepted);
+        return spec.site;
+    }
+    if (!given(spec.height) && !given(spec.height_age))
+        throw InputError("site_m", "", "is missing", "a site index in m, or a dominant height and its age");
+    check_number("height_m", spec.height, std::isfinite(spec.height) && spec.height > 0.0, "is not above 0",
+                 "a dominant height in m, above 0");
+    check_number("height_age_yr", spec.height_age,
+                 std::isfinite(spec.height_age) && spec.height_age > 0.0 && spec.height_age <= kMaxAge,
+                 "is not above 0 and at most 1000", "the age in years the height was measured at");
+    const double site = site_one(spec.model, spec.height, spec.height_age, spec.shift);
+    if (!(site != 0.0 && std::isfinite(site)))
+        throw InputError("height_m", shortest(spec.height),
+                         "is reached at age " + shortest(spec.height_age) + " by no site index " + range.search +
+                             " of " + name,
+                         "a dominant height that a site curve of the model passes at its age");
+    if (!(site > range.floor && site <= kMaxSite))
+        throw InputError("height_m", shortest(spec.height), "gives a site index of " + shortest(site) + " m", accepted);
+    return site;
+}
+
+void check_spec(const TableSpec& spec)
+{
+    const int m = static_cast<int>(spec.model);
+    if (m < SYLVO_MODEL_A || m > SYLVO_MODEL_C)
+        throw InputError("model", std::to_string(m), "is not a model", "a, b or c");
+    const std::string age_range = "above 0 and at most " + shortest(kMaxAge);
+    check_number("age_yr", spec.start_age,
+                 std::isfinite(spec.start_age) && spec.start_age > 0.0 && spec.start_age <= kMaxAge,
+                 "is not " + age_range, "the age in years the table starts at, " + age_range);
+    check_number("trees_per_ha", spec.trees, std::isfinite(spec.trees) && spec.trees > 0.0, "is not above 0",
+                 "the trees per hectare at the start age, above 0");
+    check_number("ba_m2_per_ha", spec.ba, std::isfinite(spec.ba) && spec.ba > 0.0, "is not above 0",
+                 "the basal area in m2/ha at the start age, above 0");
+    check_number("end_age_yr", spec.end_age,
+                 std::isfinite(spec.end_age) && spec.end_age > 0.0 && spec.end_age <= kMaxAge,
+                 "is not " + age_range, "the age in years the table ends at, " + age_range);
+    if (!(spec.end_age > spec.start_age))
+        throw InputError("end_age_yr", shortest(spec.end_age), "is not after the start age " + shortest(spec.start_age),
+                         "an age after the start age, at most 1000");
+    check_number("interval_yr", spec.interval, std::isfinite(spec.interval) && spec.interval > 0.0,
+                 "is not above 0", "a number of years above 0");
+    if ((spec.end_age - spec.start_age) / spec.interval > kMaxRows)
+        throw InputError("interval_yr", shortest(spec.interval), "gives more than " + std::to_string(kMaxRows) + " rows",
+                         "a positive number of years, at most a " + std::to_string(kMaxRows) +
+                             "th of the table's span");
+    if (given(spec.merch_limit) && !(std::isfinite(spec.merch_limit) && spec.merch_limit >= 0.0))
+        throw InputError("merch_limit_cm", shortest(spec.merch_limit), "is not 0 or more",
+                         "a diameter in cm, 0 or more");
+    if (!(spec.max_sdi > 0.0))
+        throw InputError("max_sdi", shortest(spec.max_sdi), "is not above 0", "a stand density index above 0");
+    const Thinning* last = nullptr;
+    for (const Thinning& thinning : spec.thinnings) {
+        const std::string& field = spec.thinning_field;
+        const std::string written = thinning.written.empty() ? format_thinning(thinning) : thinning.written;
+        if (!(thinning.age >= spec.start_age && thinning.age <= spec.end_age))
+            throw InputError(field, written,
+                             "is outside the table's ages " + shortest(spec.start_age) + " to " +
+                                 shortest(spec.end_age),
+                             "a thinning age from the start age to the end age");
+        if (given(thinning.residual_trees) == given(thinning.residual_ba) || !(thinning.p > 0.0))
+            throw InputError(field, written, "is not a thinning", kThinAccepted);
+        if (last && !(thinning.age > last->age + kSameAge))
+            throw InputError(field, written, "does not come after the thinning at age " + shortest(last->age),
+                             "thinnings in increasing order of age, more than 1e-06 years apart");
+        last = &thinning;
+    }
+}
+
+bool finite_positive(double x) { return std::isfinite(x) && x > 0.0; }
+
+// Why a row's stand is no longer a stand, or "".
+std::string no_stand(const YieldRow& row, double max_sdi)
+{
+    if (!(std::isfinite(row.trees) && row.trees >= 1.0))
+        return "the number of trees is " + shortest(row.trees) + " per hectare, below 1 or not a number";
+    if (!finite_positive(row.ba)) return "the basal area is " + shortest(row.ba) + " m2/ha, not a positive number";
+    if (!finite_positive(row.height))
+        return "the dominant height is " + shortest(row.height) + " m, not a positive number";
+    if (!(row.sdi <= max_sdi))
+        return "the stand density index is " + shortest(row.sdi) + " per hectare, above the maximum " +
+               shortest(max_sdi) + " that no stand reaches";
+    if (!std::isfinite(row.volume)) return "the total volume is " + shortest(row.volume) + " m3/ha";
+    return {};
+}
+
+}  // namespace
+
+std::string stand_stop_reason(double trees, double ba, double height, double sdi, double max_sdi)
+{
+    YieldRow row{};
+    row.trees = trees;
+    row.ba = ba;
+    row.height = height;
+    row.sdi = sdi;
+    row.volume = 0.0;
+    return no_stand(row, max_sdi);
+}
+
+unsigned volume_notes(double ba, double volume, double merch_volume, bool with_merch)
+{
+    unsigned notes = 0;
+    if (volume == 0.0 && ba > 0.0) notes |= kNoteVolumeZero;
+    if (!with_merch) return notes;
+    if (std::isnan(merch_volume)) {
+        notes |= kNoteMerchNotNumber;
+    } else {
+        if (merch_volume > volume) notes |= kNoteMerchAboveTotal;
+        if (merch_volume < 0.0) notes |= kNoteMerchNegative;
+    }
+    return notes;
+}
+
+YieldTable yield_table(const TableSpec& spec)
+{
+    check_spec(spec);
+    YieldTable table;
+    table.site = resolve_site(spec);
+    const Model model = spec.model;
+    const bool merch = given(spec.merch_limit);
+
+    auto measure = [&](double age, double trees, double ba) {
+        YieldRow row{};
+        row.age = age;
+        row.trees = trees;
+        row.ba = ba;
+        row.height = height_one(model, age, table.site, spec.shift);
+        row.qmd = qmd(ba, trees);
+        row.sdi = stand_density_index(trees, row.qmd);
+        row.volume = volume_one(model, row.height, trees, ba);
+        row.merch_volume = merch ? merch_volume_one(model, row.height, trees, ba, spec.merch_limit) : kNone;
+        row.notes = volume_notes(ba, row.volume, row.merch_volume, merch);
+        if (row.merch_volume < 0.0) row.merch_volume = 0.0;
+        row.removed_trees = row.removed_ba = row.removed_volume = kNone;
+        row.pai = kNone;
+        return row;
+    };
+
+    double removed_total = 0.0;  // all volume thinned so far (m3/ha)
+    double last_age = kNone, last_production = kNone;
+    // Fills in the increments and keeps the row, or records why the table
+    // ends there.
+    auto add = [&](YieldRow row) {
+        if (std::string why = no_stand(row, spec.max_sdi); !why.empty()) {
+            table.stop = TableStop{row.age, row.after_thinning, why};
+            return false;
+        }
+        const double production = row.volume + removed_total;
+        row.mai = production / row.age;
+        if (given(last_age) && row.age > last_age) row.pai = (production - last_production) / (row.age - last_age);
+        last_age = row.age;
+        last_production = production;
+        table.notes |= row.notes;
+        table.rows.push_back(row);
+        return true;
+    };
+
+    double age = spec.start_age, trees = spec.trees, ba = spec.ba;
+    auto thinning = spec.thinnings.begin();
+    for (double next : row_ages(spec)) {
+        if (next != age) {
+            const Stand s = grow_one(model, age, next, trees, ba);
+            trees = s.trees;
+            ba = s.ba;
+            age = next;
+        }
+        const YieldRow before = measure(age, trees, ba);
+        if (!add(before)) return table;
+        if (thinning == spec.thinnings.end() || thinning->age != age) continue;
+
+        const std::string written = thinning->written.empty() ? format_thinning(*thinning) : thinning->written;
+        const std::string at = " at age " + shortest(age);
+        double trees_after = 0.0, ba_after = 0.0;
+        if (given(thinning->residual_trees)) {
+            trees_after = thinning->residual_trees;
+            if (!(trees_after < trees))
+                throw InputError(spec.thinning_field, written,
+                                 "leaves " + shortest(trees_after) + " trees/ha, but the stand has only " +
+                                     shortest(trees) + at,
+                                 "fewer trees per hectare than the stand has at the thinning age");
+            ba_after = ba_after_one(model, thinning->p, trees, ba, trees_after);
+        } else {
+            ba_after = thinning->residual_ba;
+            if (!(ba_after < ba))
+                throw InputError(spec.thinning_field, written,
+                                 "leaves " + shortest(ba_after) + " m2/ha of basal area, but the stand has only " +
+                                     shortest(ba) + at,
+                                 "less basal area than the stand has at the thinning age");
+            trees_after = tph_after_one(model, thinning->p, trees, ba, ba_after);
+        }
+        YieldRow after = measure(age, trees_after, ba_after);
+        after.after_thinning = true;
+        after.removed_trees = trees - trees_after;
+        after.removed_ba = ba - ba_after;
+        after.removed_volume = before.volume - after.volume;
+        if (after.removed_volume < 0.0) after.notes |= kNoteThinningGain;
+        if (std::isfinite(after.removed_volume)) removed_total += after.removed_volume;
+        if (!add(after)) return table;
+        trees = trees_after;
+        ba = ba_after;
+        ++thinning;
+    }
+    return table;
+}
+
+std::span<const char* const> yield_table_keys()
+{
+    static const char* const keys[] = {
+        "age_yr",           "height_m",               "trees_per_ha",         "ba_m2_per_ha",
+        "qmd_cm",           "volume_m3_per_ha",       "merch_volume_m3_per_ha", "removed_trees_per_ha",
+        "removed_ba_m2_per_ha", "removed_volume_m3_per_ha", "mai_m3_per_ha_yr", "pai_m3_per_ha_yr",
+        "sdi_per_ha",       "note",
+    };
+    return keys;
+}
+
+}  // namespace sylvo

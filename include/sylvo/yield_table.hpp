@@ -91,6 +91,8 @@ struct TableSpec {
     double merch_limit = kNone; // cm
     std::vector<Thinning> thinnings;  // increasing ages within [start_age, end_age]
     double max_sdi = kDefaultMaxSdi;
+    // The option or column the thinnings came from, for messages.
+    std::string thinning_field = "--thin";
 };
 
 // Volume anomalies a row keeps, as bits of YieldRow::notes.
@@ -99,8 +101,11 @@ enum Note : unsigned {
     kNoteMerchAboveTotal = 1u << 1,   // merchantable volume above the total
     kNoteMerchNotNumber = 1u << 2,    // merchantable volume not a number
     kNoteThinningGain = 1u << 3,      // the thinning leaves more volume than stood before it
-    kNoteMerchNegative = 1u << 4,     // merchantable volume below 0, shown as 0
+    kNoteMerchNegative = 1u << 4,     // merchantable volume below 0 (a table shows it as 0)
 };
+// The notes of a stand's volumes (merch_volume as SylvoMerchVol gives it;
+// WITH_MERCH false: no limit, only kNoteVolumeZero can be set).
+unsigned volume_notes(double ba, double volume, double merch_volume, bool with_merch = true);
 // The notes in words, joined by "; " (empty for none).
 std::string note_text(unsigned notes);
 // One line per kind of note, for a warning on standard error.
@@ -137,6 +142,11 @@ struct YieldTable {
     std::optional<TableStop> stop;
     unsigned notes = 0;   // every note of every row
 };
+
+// Why a stand with these values is no longer a stand (trees below 1 per
+// hectare or not finite, basal area or dominant height not positive and
+// finite, SDI above MAX_SDI or not a number), or "" for a stand.
+std::string stand_stop_reason(double trees, double ba, double height, double sdi, double max_sdi);
 
 // Checks the spec (throws InputError naming the field), resolves the site
 // index, and computes the table from the engine's exact functions. A

@@ -7,9 +7,10 @@
 
 #include "errors.h"
 #include "library.h"
+#include "sylvo.h"
 #include "numbers.h"
 #include "output.h"
-#include "yield_table.h"
+#include "sylvo/yield_table.hpp"
 
 namespace sylvo_tool {
 
@@ -18,24 +19,20 @@ namespace {
 // The built-in example: a stand of Model A that stays within the model's
 // valid range over the whole table (the model's basal area runs away a few
 // years after age 35 in every stand).
-Stand example_stand()
+sylvo::TableSpec example_stand(sylvo::Model model)
 {
-    Stand stand{};
-    stand.site_index = 24.0;
-    stand.age_shift = 0.0;
-    stand.start_age = 10.0;
-    stand.tph = 1800.0;
-    stand.ba = 6.0;
-    stand.end_age = 35.0;
-    stand.interval = 5.0;
-    stand.merch_limit = 12.0;
-    stand.thinnings.push_back({20.0, 800.0, std::nullopt, 20.0, "20:tph=800:p=20"});
-    return stand;
+    sylvo::TableSpec spec;
+    spec.model = model;
+    spec.site = 24.0;
+    spec.start_age = 10.0;
+    spec.trees = 1800.0;
+    spec.ba = 6.0;
+    spec.end_age = 35.0;
+    spec.interval = 5.0;
+    spec.merch_limit = 12.0;
+    spec.thinnings.push_back(sylvo::parse_thinning("20:tph=800:p=20"));
+    return spec;
 }
-
-const char* const kThinAccepted =
-    "AGE:tph=N:p=P or AGE:ba=B:p=P (AGE in years, N trees/ha or B m2/ha left after the thinning, P a positive "
-    "number)";
 
 Format format_of(const CommonOptions& common)
 {
@@ -46,19 +43,7 @@ Format format_of(const CommonOptions& common)
 
 std::unique_ptr<Library> load(const CommonOptions& common)
 {
-    if (!common.library.empty())
-        return std::make_unique<Library>(common.library, "--library", common.library,
-                                         "a shared library exporting the thirteen Sylvo functions");
-    const std::string path = model_library_path(common.model);
-    auto library =
-        std::make_unique<Library>(path, "--model", common.model, "a, b or c, with its library built as " + path);
-    const double expected = common.model == "a" ? 1.1 : common.model == "b" ? 1.0 : 1.2;
-    if (library->version() != expected)
-        throw InputError("--model", common.model,
-                         "loads " + path + ", which reports version " + shortest(library->version()) +
-                             " instead of " + shortest(expected),
-                         "a, b or c, with the library of that model");
-    return library;
+    return std::make_unique<Library>(sylvo::parse_model(common.model));
 }
 
 void check_site(const Library& library, const std::string& option, double value, double site)
@@ -71,104 +56,35 @@ void check_site(const Library& library, const std::string& option, double value,
     throw InputError(option, shortest(value), "gives a site index of " + shortest(site) + " m", range);
 }
 
-Thinning parse_thinning(const std::string& text)
+// The stand the options describe; the engine checks it when it makes the
+// table (a value it does not accept names its option, see main.cpp).
+sylvo::TableSpec stand_from(const Library& library, const Values& v)
 {
-    auto fail = [&](const std::string& problem) { return InputError("--thin", text, problem, kThinAccepted); };
-    std::vector<std::string> parts;
-    for (size_t start = 0;;) {
-        const size_t colon = text.find(':', start);
-        parts.push_back(text.substr(start, colon == std::string::npos ? colon : colon - start));
-        if (colon == std::string::npos) break;
-        start = colon + 1;
-    }
-    Thinning thinning{};
-    thinning.written = text;
-    const auto age = parse_number(parts[0]);
-    if (!age) throw fail("does not start with an age");
-    if (!(*age > 0.0 && *age <= kMaxAge)) throw fail("has an age that is not above 0 and at most 1000");
-    thinning.age = *age;
-    std::optional<double> p;
-    for (size_t i = 1; i < parts.size(); ++i) {
-        const size_t eq = parts[i].find('=');
-        const std::string key = parts[i].substr(0, eq);
-        std::optional<double>* slot = key == "tph" ? &thinning.residual_tph
-                                      : key == "ba" ? &thinning.residual_ba
-                                      : key == "p"  ? &p
-                                                    : nullptr;
-        if (!slot) throw fail("has '" + parts[i] + "', not tph=, ba= or p=");
-        if (*slot) throw fail("gives " + key + "= twice");
-        const double value = parse_number(eq == std::string::npos ? "" : parts[i].substr(eq + 1)).value_or(NAN);
-        if (std::isnan(value)) throw fail("has " + key + "= without a number");
-        if (!(value > 0.0)) throw fail("has " + key + "=" + shortest(value) + ", not above 0");
-        *slot = value;
-    }
-    if (thinning.residual_tph.has_value() == thinning.residual_ba.has_value())
-        throw fail("needs exactly one of tph= and ba=");
-    if (!p) throw fail("has no p=");
-    thinning.p = *p;
-    return thinning;
-}
-
-// The stand the options describe (a site index or a height that gives one,
-// the start, the end, the rows and the thinnings), checked against the model.
-Stand stand_from(const Library& library, const Values& v)
-{
-    auto need = [](const std::optional<double>& value, const char* option, const char* accepted) {
-        if (!value) throw InputError(option, "", "is missing (a stand needs it)", accepted);
-        return *value;
-    };
-    Stand stand{};
-    stand.age_shift = v.shift.value_or(0.0);
-    if (v.height) {
-        stand.site_height = v.height;
-        stand.site_age = v.height_age;
-        const double site = library.site(*v.height, *v.height_age, stand.age_shift);
-        if (!(site != 0.0 && std::isfinite(site)))
-            throw InputError("--height", shortest(*v.height),
-                             "is reached at age " + shortest(*v.height_age) + " by no site index " +
-                                 library.model().search + " of " + library.model().name,
-                             "a dominant height that a site curve of the model passes at --height-age");
-        check_site(library, "--height", *v.height, site);
-        stand.site_index = site;
-    } else {
-        stand.site_index = need(v.site, "--site", "a site index in m, or --height with --height-age");
-        check_site(library, "--site", stand.site_index, stand.site_index);
-    }
-    stand.start_age = need(v.start_age, "--start-age", "the age in years the table starts at");
-    stand.tph = need(v.trees, "--trees", "the trees per hectare at the start age");
-    stand.ba = need(v.ba, "--ba", "the basal area in m2/ha at the start age");
-    stand.end_age = need(v.end_age, "--end-age", "the age in years the table ends at");
-    stand.merch_limit = need(v.merch_limit, "--merch-limit", "the merchantable diameter limit in cm, 0 or more");
-    stand.interval = v.interval.value_or(5.0);
-    if (!(stand.end_age > stand.start_age))
-        throw InputError("--end-age", shortest(stand.end_age),
-                         "is not after the start age " + shortest(stand.start_age),
-                         "an age after --start-age, at most 1000");
-    if ((stand.end_age - stand.start_age) / stand.interval > kMaxRows)
-        throw InputError("--interval", shortest(stand.interval),
-                         "gives more than " + std::to_string(kMaxRows) + " rows",
-                         "a positive number of years, at most a " + std::to_string(kMaxRows) +
-                             "th of the table's span");
-    for (const std::string& text : v.thinnings) {
-        Thinning thinning = parse_thinning(text);
-        if (thinning.age < stand.start_age || thinning.age > stand.end_age)
-            throw InputError("--thin", text,
-                             "is outside the table's ages " + shortest(stand.start_age) + " to " +
-                                 shortest(stand.end_age),
-                             "a thinning age from --start-age to --end-age");
-        if (!stand.thinnings.empty() && !(thinning.age > stand.thinnings.back().age + kSameAge))
-            throw InputError("--thin", text,
-                             "does not come after the thinning at age " + shortest(stand.thinnings.back().age),
-                             "thinnings in increasing order of age, more than 1e-06 years apart");
-        stand.thinnings.push_back(thinning);
-    }
-    return stand;
+    sylvo::TableSpec spec;
+    spec.model = library.id();
+    auto value = [](const std::optional<double>& x) { return x.value_or(sylvo::kNone); };
+    spec.site = value(v.site);
+    spec.height = value(v.height);
+    spec.height_age = value(v.height_age);
+    spec.shift = v.shift.value_or(0.0);
+    spec.start_age = value(v.start_age);
+    spec.trees = value(v.trees);
+    spec.ba = value(v.ba);
+    spec.end_age = value(v.end_age);
+    spec.interval = v.interval.value_or(5.0);
+    spec.merch_limit = value(v.merch_limit);
+    if (!v.merch_limit)
+        throw InputError("--merch-limit", "", "is missing (a stand needs it)",
+                         "the merchantable diameter limit in cm, 0 or more");
+    spec.max_sdi = v.max_sdi.value_or(sylvo::kDefaultMaxSdi);
+    for (const std::string& text : v.thinnings) spec.thinnings.push_back(sylvo::parse_thinning(text, "--thin"));
+    return spec;
 }
 
 bool no_stand_given(const Values& v)
 {
     return !v.site && !v.height && !v.height_age && !v.shift && !v.start_age && !v.trees && !v.ba && !v.end_age &&
-           !v.interval && !v.merch_limit && v.thinnings.empty();
+           !v.interval && !v.merch_limit && !v.max_sdi && v.thinnings.empty();
 }
 
 Column column(const char* key, const char* label, const char* unit, int decimals)
@@ -199,12 +115,13 @@ int answer(const CommonOptions& common, const Library& library, const std::vecto
 int run_table(const CommonOptions& common, const Values& values)
 {
     const auto library = load(common);
-    const Stand stand = no_stand_given(values) ? example_stand() : stand_from(*library, values);
-    const YieldTable table = compute_yield_table(*library, stand);
-    write_yield_table(std::cout, format_of(common), *library, stand, table);
-    if (!table.stop) return kOk;
+    const sylvo::TableSpec spec = no_stand_given(values) ? example_stand(library->id()) : stand_from(*library, values);
+    const sylvo::YieldTable table = sylvo::yield_table(spec);
+    write_yield_table(std::cout, format_of(common), *library, spec, table);
     std::cout.flush();
-    std::cerr << "sylvo: " << library->model().name << " leaves its valid range at age " << shortest(table.stop->age)
+    for (const std::string& line : sylvo::note_kinds(table.notes)) std::cerr << "sylvo: warning: " << line << '\n';
+    if (!table.stop) return kOk;
+    std::cerr << "sylvo: the stand is no longer a stand at age " << shortest(table.stop->age)
               << (table.stop->after_thinning ? " after the thinning" : "") << ": " << table.stop->reason
               << "; the table stops before this row\n";
     return kOutOfRange;

@@ -10,14 +10,13 @@ namespace sylvo_tool {
 // Options every command takes: which library, and the output format.
 struct CommonOptions {
     std::string model = "a";   // a, b or c
-    std::string library;       // a library path instead of a built-in model
     std::string format = "table";
 };
 
 // The values of the number options a command was given (nullopt: not given).
 struct Values {
     std::optional<double> site, height, height_age, shift, start_age, trees, ba, end_age, interval, merch_limit;
-    std::optional<double> age, p, to_trees, to_ba;
+    std::optional<double> age, p, to_trees, to_ba, max_sdi;
     std::vector<std::string> thinnings;  // --thin, as written
 };
 
@@ -33,6 +32,5 @@ int run_grow(const CommonOptions& common, const Values& values);
 // Limits the tool puts on its inputs.
 inline constexpr double kMaxAge = 1000.0;  // years
 inline constexpr double kMaxSite = 80.5;   // m, the largest site index the libraries accept
-inline constexpr long kMaxRows = 10000;
 
 }  // namespace sylvo_tool

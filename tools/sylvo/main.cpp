@@ -5,6 +5,8 @@
 #include <limits>
 
 #include "commands.h"
+#include "inventory_commands.h"
+#include "sylvo/yield_table.hpp"
 #include "errors.h"
 #include "numbers.h"
 
@@ -55,30 +57,49 @@ CLI::Validator positive(const std::string& what) { return number(what + ", a num
 const char* const kTableFooter =
     "A stand is given by --site (or --height and --height-age), --start-age, --trees, --ba, --end-age and "
     "--merch-limit; with none of the stand options the built-in example stand is used (Model A unless "
-    "--model or --library says otherwise): site index 24 m, 1800 trees/ha and 6 m2/ha at age 10, "
+    "--model says otherwise): site index 24 m, 1800 trees/ha and 6 m2/ha at age 10, "
     "thinned at age 20 to 800 trees/ha with p 20, to age 35 in 5-year rows, limit 12 cm.\n"
     "Rows: the start age, every --interval years, the end age, and each thinning age twice (before and "
     "after the thinning); each row is projected from the one before with SylvoGrow.\n"
     "Columns (csv/json key; unit): age (age_yr; years), height (height_m; m, SylvoHeight), trees "
-    "(trees_per_ha; /ha), BA (ba_m2_per_ha; m2/ha), QMD (qmd_cm; cm, sqrt(40000/pi * BA / trees)), "
+    "(trees_per_ha; /ha), BA (ba_m2_per_ha; m2/ha), QMD (qmd_cm; cm, sqrt(12732.3954473516 * BA / trees)), "
     "volume (volume_m3_per_ha; m3/ha, SylvoVolume with the dominant height), merch "
     "(merch_volume_m3_per_ha; m3/ha, SylvoMerchVol), thin_trees, thin_BA, thin_vol (removed_trees_per_ha, "
     "removed_ba_m2_per_ha, removed_volume_m3_per_ha; what a thinning removes, on the row after it), MAI "
     "(mai_m3_per_ha_yr; m3/ha/yr, standing plus all removed volume, divided by age), PAI "
     "(pai_m3_per_ha_yr; m3/ha/yr, change of that total since the row before divided by the years between; "
-    "empty on the first row and on the row after a thinning).\n"
-    "Valid range: the table stops before the first row on which the model gives a result no stand can "
-    "have, prints the rows before it, says at which age and why on standard error and exits with status 3: "
-    "trees, basal area or dominant height not a positive finite number; a total volume of 0 with positive "
-    "basal area (the volume equation gives zero or less); a merchantable volume that is not a number "
-    "or above the total volume; a thinning that leaves more total volume than stood before it. A negative "
-    "merchantable volume (Models A and B deduct 0.4 m3 per m2 of basal area, more than a young stand's volume) "
-    "is shown as 0.\n"
+    "empty on the first row and on the row after a thinning), "
+    "SDI (sdi_per_ha; Reineke's stand density index, trees * (QMD / 25 cm)^1.605), note (csv/json: the "
+    "row's volume anomalies in words; the aligned table marks such rows and explains each mark under it).\n"
+    "Valid range: the table stops where the stand is no longer a stand - trees below 1 per hectare or not finite, "
+    "basal area or dominant height not a positive finite number, or a stand density index above --max-sdi "
+    "(default 1500, above what any stand reaches) - prints the rows before, says at which age and why on "
+    "standard error and exits with status 3. A row whose volumes leave the volume equations' range is kept "
+    "with the volumes as the model gives them and a note: total volume 0 with basal area, merchantable volume "
+    "above the total or not a number, a thinning that leaves more volume than before (a negative removal, "
+    "counted in MAI as computed), merchantable volume below 0 (shown as 0); one warning line per kind on "
+    "standard error, exit status 0.\n"
     "Exit status 2, with one line on standard error and no table: an option's value is not accepted, "
     "including a site index outside the model's range (above 1.3 m in Models A and B, which store no lower "
     "one; above 1.372 m in Model C, whose curve is flat there and falls below it; at most 80.5 m), a "
     "--height no site index reaches, and a thinning to as many trees or as much basal area as the stand "
     "has at that age, or more.";
+
+const char* const kProjectFooter =
+    "Input: CSV (RFC 4180) with a header; columns by name in any order: id, age_yr, trees_per_ha, ba_m2_per_ha, and "
+    "site_m or height_m with height_age_yr (the site index SylvoSite finds); optional shift_yr (default 0) and model "
+    "(a, b or c, over --model). Other columns are carried to the output.\n"
+    "Output: one row per input row, in order: id, the carried columns, start_age_yr, end_age_yr, site_m, height_m, "
+    "trees_per_ha, ba_m2_per_ha, qmd_cm, volume_m3_per_ha, merch_volume_m3_per_ha (with --merch-limit), "
+    "sdi_per_ha, status (ok, or why the row has no numbers: the line and column at fault, no site index, or a "
+    "stand that is no longer a stand at the end age), note (volume anomalies).\n"
+    "Exit status 0 when every row was read (flagged rows included; a summary on standard error); 2 for a file that "
+    "cannot be opened, is empty or lacks a required column.";
+const char* const kTablesFooter =
+    "Input as for project, plus optional columns end_age_yr, interval_yr, merch_limit_cm and thinnings (the --thin "
+    "syntax, several separated by ';': 20:tph=800:p=20;30:ba=25:p=20). Output: id, the carried columns, then the "
+    "columns of `sylvo table --format csv` and status (ok; on a table's last row why it stopped early; or why the "
+    "stand has no table).";
 
 struct Cli {
     CLI::App app{"sylvo: yield tables and one-off queries on the Sylvo growth-and-yield model libraries.\n"
@@ -91,7 +112,8 @@ struct Cli {
     // from the option.
     std::vector<std::pair<CLI::Option*, std::optional<double>*>> numbers;
     std::vector<std::unique_ptr<double>> storage;
-    std::vector<CLI::Option*> model_options, library_options;
+    std::vector<CLI::Option*> model_options;
+    InventoryOptions inventory;
     // The table's options as `sylvo` itself takes them (without `table`).
     std::vector<CLI::Option*> top_level_numbers;
 
@@ -109,15 +131,9 @@ struct Cli {
     {
         model_options.push_back(command
                                     ->add_option("--model", common.model,
-                                                 "Model whose library to load from the directory the libraries are "
-                                                 "built in (../lib beside this program): a, b or c (default a)")
+                                                 "Model: a, b or c (default a)")
                                     ->type_name("a|b|c")
                                     ->check(one_of({"a", "b", "c"}, "a model", "a, b or c (Model A, B or C)")));
-        library_options.push_back(command
-                                      ->add_option("--library", common.library,
-                                                   "Path of any library with the thirteen Sylvo exports, instead of "
-                                                   "--model; its model is told by its version")
-                                      ->type_name("PATH"));
         command->add_option("--format", common.format, "Output: table (aligned, for people; default), csv or json")
             ->type_name("table|csv|json")
             ->check(one_of({"table", "csv", "json"}, "a format", "table, csv or json"));
@@ -162,6 +178,9 @@ struct Cli {
         add_number(table, "--merch-limit", values.merch_limit,
                    "Merchantable diameter limit (cm) for the merchantable volume", "CM",
                    number("a diameter in cm, 0 or more", 0.0, false));
+        add_number(table, "--max-sdi", values.max_sdi,
+                   "Reineke's stand density index (trees/ha at 25 cm) above which the stand is no longer a stand "
+                   "and the table stops (default 1500)", "SDI", positive("a stand density index"));
         table
             ->add_option("--thin", values.thinnings,
                          "A thinning, repeatable, in increasing order of age, each from --start-age to --end-age: "
@@ -186,6 +205,47 @@ struct Cli {
         return command;
     }
 
+    std::vector<std::pair<CLI::Option*, std::optional<double>*>> inventory_numbers;
+
+    CLI::Option* add_inventory_number(CLI::App* command, const std::string& name, std::optional<double>& slot,
+                                      const std::string& description, const std::string& unit,
+                                      const CLI::Validator& check)
+    {
+        storage.push_back(std::make_unique<double>(0.0));
+        CLI::Option* option = command->add_option(name, *storage.back(), description)->type_name(unit)->check(check);
+        inventory_numbers.emplace_back(option, &slot);
+        return option;
+    }
+
+    // The options project and tables share.
+    void add_inventory(CLI::App* command)
+    {
+        command->add_option("--input", inventory.input, "The inventory: a CSV file with a header, or - for standard "
+                                                        "input")
+            ->type_name("FILE|-")
+            ->required();
+        command->add_option("--output", inventory.output, "Where to write (default -, standard output)")
+            ->type_name("FILE|-");
+        command->add_option("--format", inventory.format, "Output: csv (default) or json (an array of objects)")
+            ->type_name("csv|json")
+            ->check(one_of({"csv", "json"}, "a format", "csv or json"));
+        command
+            ->add_option_function<std::string>(
+                "--model", [this](const std::string& m) { inventory.model = m; },
+                "Model of the rows without a model column or with an empty one: a, b or c (default a)")
+            ->type_name("a|b|c")
+            ->check(one_of({"a", "b", "c"}, "a model", "a, b or c (Model A, B or C)"));
+        add_inventory_number(command, "--merch-limit", inventory.merch_limit,
+                             "Merchantable diameter limit (cm); without it no merchantable volume", "CM",
+                             number("a diameter in cm, 0 or more", 0.0, false));
+        add_inventory_number(command, "--max-sdi", inventory.max_sdi,
+                             "Reineke's stand density index above which a stand is no longer a stand (default 1500)",
+                             "SDI", positive("a stand density index"));
+        command->add_option("--threads", inventory.threads, "Threads (default 0: every core)")
+            ->type_name("N")
+            ->check(CLI::Range(0, 4096));
+    }
+
     Cli()
     {
         app.set_help_all_flag("--help-all", "Print the help of every command");
@@ -204,6 +264,28 @@ struct Cli {
         add_table_options(table);
         add_table_options(&app);
         table->footer(kTableFooter);
+
+        CLI::App* project = app.add_subcommand(
+            "project", "Every stand of an inventory brought to a common age (--to-age) or forward (--years)");
+        add_inventory(project);
+        auto to_age = add_inventory_number(project, "--to-age", inventory.to_age, "The age (years) to bring every "
+                                           "stand to", "YEARS", age_check("an age"));
+        auto years = add_inventory_number(project, "--years", inventory.years, "Years to bring every stand forward "
+                                          "by", "YEARS", number("a number of years", kAny, true));
+        to_age->excludes(years);
+        project->add_option("--mode", inventory.mode, "exact (default: the libraries' bits) or fast (vectorised "
+                                                      "projection)")
+            ->type_name("exact|fast")
+            ->check(one_of({"exact", "fast"}, "a mode", "exact or fast"));
+        project->footer(kProjectFooter);
+
+        CLI::App* tables = app.add_subcommand("tables", "Yield tables of every stand of an inventory, one long table");
+        add_inventory(tables);
+        add_inventory_number(tables, "--end-age", inventory.end_age, "End age (years) of the rows without "
+                             "end_age_yr", "YEARS", age_check("an age"));
+        add_inventory_number(tables, "--interval", inventory.interval, "Years between rows of the rows without "
+                             "interval_yr (default 5)", "YEARS", positive("a number of years"));
+        tables->footer(kTablesFooter);
 
         CLI::App* q = query("height", "Dominant height (m) at an age for a site index (SylvoHeight)");
         add_number(q, "--age", values.age, "Age (years)", "YEARS", age_check("an age"))->required();
@@ -272,14 +354,6 @@ struct Cli {
     {
         for (auto& [option, slot] : numbers)
             if (option->count()) *slot = parse_number(option->results().back());
-        int models = 0, libraries = 0;
-        for (auto* o : model_options) models += static_cast<int>(o->count());
-        for (auto* o : library_options) libraries += static_cast<int>(o->count());
-        if (models && libraries)
-            throw InputError("--library", common.library, "cannot be combined with --model",
-                             "either --model or --library");
-        if (libraries && common.library.empty())
-            throw InputError("--library", "", "is empty", "the path of a shared library");
         const std::string command = app.get_subcommands().empty() ? "table" : app.get_subcommands()[0]->get_name();
         // A command's values come after its name: the same option before it
         // would be taken for the table's and silently override or be ignored.
@@ -294,6 +368,11 @@ struct Cli {
         if (command == "volume") return run_volume(common, values);
         if (command == "thin") return run_thin(common, values);
         if (command == "grow") return run_grow(common, values);
+        if (command == "project" || command == "tables") {
+            for (auto& [option, slot] : inventory_numbers)
+                if (option->count()) *slot = parse_number(option->results().back());
+            return command == "project" ? run_project(inventory) : run_tables(inventory);
+        }
         return run_table(common, values);
     }
 };
@@ -319,6 +398,22 @@ int main(int argc, char** argv)
     try {
         return cli.run();
     } catch (const InputError& e) {
+        std::cerr << "sylvo: " << e.what() << '\n';
+        return kBadInput;
+    } catch (const sylvo::InputError& e) {
+        // The engine names the value by its column; the command line by its
+        // option.
+        static const std::pair<const char*, const char*> options[] = {
+            {"site_m", "--site"},         {"height_m", "--height"},         {"height_age_yr", "--height-age"},
+            {"shift_yr", "--shift"},      {"age_yr", "--start-age"},        {"trees_per_ha", "--trees"},
+            {"ba_m2_per_ha", "--ba"},     {"end_age_yr", "--end-age"},      {"interval_yr", "--interval"},
+            {"merch_limit_cm", "--merch-limit"}, {"max_sdi", "--max-sdi"}, {"thinnings", "--thin"}};
+        std::string field = e.field();
+        for (const auto& [column, option] : options)
+            if (field == column) field = option;
+        std::cerr << "sylvo: " << InputError(field, e.value(), e.problem(), e.accepted()).what() << '\n';
+        return kBadInput;
+    } catch (const sylvo::EngineError& e) {
         std::cerr << "sylvo: " << e.what() << '\n';
         return kBadInput;
     } catch (const std::exception& e) {

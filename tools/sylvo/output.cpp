@@ -1,6 +1,7 @@
 #include "output.h"
 
 #include <algorithm>
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "numbers.h"
@@ -30,15 +31,20 @@ std::string table_text(const Column& column, const Cell& cell, const std::string
     return column.decimals < 0 ? age_text(*cell) : fixed(*cell, column.decimals);
 }
 
-std::vector<Cell> cells(const Row& row)
+Cell cell(double x) { return std::isnan(x) ? std::nullopt : Cell(x); }
+
+std::vector<Cell> cells(const sylvo::YieldRow& row)
 {
-    return {row.age,          row.height,         row.tph,       row.ba,
-            row.qmd,          row.volume,         row.merch_volume, row.removed_tph,
-            row.removed_ba,   row.removed_volume, row.mai,       row.pai};
+    return {row.age,          row.height,          row.trees,           row.ba,
+            row.qmd,          row.volume,          cell(row.merch_volume), cell(row.removed_trees),
+            cell(row.removed_ba), cell(row.removed_volume), row.mai,     cell(row.pai),
+            row.sdi};
 }
 
 // Right-aligned columns under a line of labels and a line of units.
-void write_aligned(std::ostream& out, const std::vector<Column>& columns, const std::vector<std::vector<Cell>>& rows)
+template <class Extra>
+void write_aligned(std::ostream& out, const std::vector<Column>& columns, const std::vector<std::vector<Cell>>& rows,
+                   Extra extra)
 {
     std::vector<std::vector<std::string>> text;
     text.push_back({});
@@ -49,7 +55,8 @@ void write_aligned(std::ostream& out, const std::vector<Column>& columns, const 
     }
     for (const auto& row : rows) {
         text.push_back({});
-        for (size_t i = 0; i < columns.size(); ++i) text.back().push_back(table_text(columns[i], row[i], ""));
+        for (size_t i = 0; i < row.size(); ++i) text.back().push_back(table_text(columns[i], row[i], ""));
+        if (columns.size() > row.size()) text.back().push_back(extra(text.size() - 3));
     }
     std::vector<size_t> width(columns.size(), 0);
     for (const auto& line : text)
@@ -67,11 +74,10 @@ void write_aligned(std::ostream& out, const std::vector<Column>& columns, const 
 
 json model_json(const Library& library)
 {
-    const std::string& id = library.model().id;
-    return {{"model", id.empty() ? json(nullptr) : json(id)},
-            {"library", library.path()},
-            {"version", library.version()}};
+    return {{"model", library.model().id}, {"version", library.version()}};
 }
+
+std::string note_or_empty(unsigned notes) { return sylvo::note_text(notes); }
 
 }  // namespace
 
@@ -90,41 +96,57 @@ const std::vector<Column>& yield_table_columns()
         {"removed_volume_m3_per_ha", "thin_vol", "m3/ha", 1},
         {"mai_m3_per_ha_yr", "MAI", "m3/ha/yr", 2},
         {"pai_m3_per_ha_yr", "PAI", "m3/ha/yr", 2},
+        {"sdi_per_ha", "SDI", "/ha", 0},
     };
     return columns;
 }
 
-void write_yield_table(std::ostream& out, Format format, const Library& library, const Stand& stand,
-                       const YieldTable& table)
+std::string csv_field(const std::string& text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+void write_yield_table(std::ostream& out, Format format, const Library& library, const sylvo::TableSpec& spec,
+                       const sylvo::YieldTable& table)
 {
     const auto& columns = yield_table_columns();
     std::vector<std::vector<Cell>> rows;
-    for (const Row& row : table.rows) rows.push_back(cells(row));
+    for (const sylvo::YieldRow& row : table.rows) rows.push_back(cells(row));
+    const bool merch = !std::isnan(spec.merch_limit);
 
     if (format == Format::Json) {
         json doc = model_json(library);
+        const bool by_height = std::isnan(spec.site);
         doc["stand"] = {
-            {"site_index_m", stand.site_index},
-            {"site_from", stand.site_height ? json{{"height_m", *stand.site_height}, {"age_yr", *stand.site_age}}
-                                            : json(nullptr)},
-            {"age_shift_yr", stand.age_shift},
-            {"start_age_yr", stand.start_age},
-            {"trees_per_ha", stand.tph},
-            {"ba_m2_per_ha", stand.ba},
-            {"end_age_yr", stand.end_age},
-            {"interval_yr", stand.interval},
-            {"merch_limit_cm", stand.merch_limit},
+            {"site_index_m", table.site},
+            {"site_from", by_height ? json{{"height_m", spec.height}, {"age_yr", spec.height_age}} : json(nullptr)},
+            {"age_shift_yr", spec.shift},
+            {"start_age_yr", spec.start_age},
+            {"trees_per_ha", spec.trees},
+            {"ba_m2_per_ha", spec.ba},
+            {"end_age_yr", spec.end_age},
+            {"interval_yr", spec.interval},
+            {"merch_limit_cm", merch ? json(spec.merch_limit) : json(nullptr)},
+            {"max_sdi", spec.max_sdi},
         };
         doc["thinnings"] = json::array();
-        for (const Thinning& t : stand.thinnings)
+        for (const sylvo::Thinning& t : spec.thinnings)
             doc["thinnings"].push_back({{"age_yr", t.age},
-                                        {"residual_trees_per_ha", to_json(t.residual_tph)},
-                                        {"residual_ba_m2_per_ha", to_json(t.residual_ba)},
+                                        {"residual_trees_per_ha", to_json(cell(t.residual_trees))},
+                                        {"residual_ba_m2_per_ha", to_json(cell(t.residual_ba))},
                                         {"p", t.p}});
         doc["rows"] = json::array();
-        for (const auto& row : rows) {
+        for (size_t r = 0; r < rows.size(); ++r) {
             json object = json::object();
-            for (size_t i = 0; i < columns.size(); ++i) object[columns[i].key] = to_json(row[i]);
+            for (size_t i = 0; i < columns.size(); ++i) object[columns[i].key] = to_json(rows[r][i]);
+            const unsigned notes = table.rows[r].notes;
+            object["note"] = notes ? json(sylvo::note_text(notes)) : json(nullptr);
             doc["rows"].push_back(object);
         }
         doc["stopped"] = table.stop ? json{{"age_yr", table.stop->age},
@@ -135,32 +157,52 @@ void write_yield_table(std::ostream& out, Format format, const Library& library,
         return;
     }
     if (format == Format::Csv) {
-        for (size_t i = 0; i < columns.size(); ++i) out << (i ? "," : "") << columns[i].key;
-        out << '\n';
-        for (const auto& row : rows) {
-            for (size_t i = 0; i < columns.size(); ++i) out << (i ? "," : "") << csv_text(row[i]);
-            out << '\n';
+        for (size_t i = 0; i < columns.size(); ++i) out << columns[i].key << ',';
+        out << "note\n";
+        for (size_t r = 0; r < rows.size(); ++r) {
+            for (size_t i = 0; i < columns.size(); ++i) out << csv_text(rows[r][i]) << ',';
+            out << csv_field(note_or_empty(table.rows[r].notes)) << '\n';
         }
         return;
     }
-    out << "Yield table, " << library.model().name << " (" << library.path() << ", version "
-        << fixed(library.version(), 1) << ")\n";
-    out << "site index " << fixed(stand.site_index, 2) << " m";
-    if (stand.site_height)
-        out << " (dominant height " << shortest(*stand.site_height) << " m at age " << shortest(*stand.site_age)
-            << ")";
-    out << ", age shift " << shortest(stand.age_shift) << " yr, merchantable limit " << shortest(stand.merch_limit)
-        << " cm\n";
-    for (const Thinning& t : stand.thinnings) {
+    out << "Yield table, " << library.model().name << " (version " << fixed(library.version(), 1) << ")\n";
+    out << "site index " << fixed(table.site, 2) << " m";
+    if (std::isnan(spec.site))
+        out << " (dominant height " << shortest(spec.height) << " m at age " << shortest(spec.height_age) << ")";
+    out << ", age shift " << shortest(spec.shift) << " yr";
+    if (merch) out << ", merchantable limit " << shortest(spec.merch_limit) << " cm";
+    out << ", maximum SDI " << shortest(spec.max_sdi) << '\n';
+    for (const sylvo::Thinning& t : spec.thinnings) {
         out << "thinning at age " << shortest(t.age) << " to ";
-        if (t.residual_tph)
-            out << shortest(*t.residual_tph) << " trees/ha";
+        if (!std::isnan(t.residual_trees))
+            out << shortest(t.residual_trees) << " trees/ha";
         else
-            out << shortest(*t.residual_ba) << " m2/ha of basal area";
+            out << shortest(t.residual_ba) << " m2/ha of basal area";
         out << " (p " << shortest(t.p) << ")\n";
     }
     out << '\n';
-    write_aligned(out, columns, rows);
+    // Rows with volume anomalies get marks (1, 2, ...) explained under the
+    // table, one mark for each kind of note the table has.
+    std::vector<unsigned> kinds;
+    for (unsigned bit = 1; bit <= sylvo::kNoteMerchNegative; bit <<= 1)
+        if (table.notes & bit) kinds.push_back(bit);
+    std::vector<Column> with_notes = columns;
+    if (!kinds.empty()) with_notes.push_back({"note", "note", "", -2});
+    std::vector<std::vector<Cell>> numbers = rows;
+    write_aligned(out, with_notes, numbers, [&](size_t r) {
+        std::string marks;
+        for (size_t k = 0; k < kinds.size(); ++k)
+            if (table.rows[r].notes & kinds[k]) marks += (marks.empty() ? "" : ",") + std::to_string(k + 1);
+        return marks;
+    });
+    if (!kinds.empty()) {
+        out << '\n';
+        for (size_t k = 0; k < kinds.size(); ++k) {
+            std::string text = sylvo::note_text(kinds[k]);
+            if (kinds[k] == sylvo::kNoteMerchNegative) text += ", shown as 0";
+            out << "note " << k + 1 << ": " << text << '\n';
+        }
+    }
 }
 
 void write_record(std::ostream& out, Format format, const Library& library, const std::vector<Field>& fields)

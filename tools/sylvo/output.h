@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "library.h"
-#include "yield_table.h"
+#include "sylvo/yield_table.hpp"
 
 namespace sylvo_tool {
 
@@ -29,8 +29,14 @@ using Cell = std::optional<double>;
 // The columns of the yield table, in order.
 const std::vector<Column>& yield_table_columns();
 
-void write_yield_table(std::ostream& out, Format format, const Library& library, const Stand& stand,
-                       const YieldTable& table);
+// The table of a stand: for people (aligned, rows with volume anomalies
+// marked and the marks explained under it), CSV or JSON.
+void write_yield_table(std::ostream& out, Format format, const Library& library, const sylvo::TableSpec& spec,
+                       const sylvo::YieldTable& table);
+
+// A field for CSV: quoted (RFC 4180) where it holds a comma, a quote or a
+// line break.
+std::string csv_field(const std::string& text);
 
 // A one-off query's answer: its inputs and results as named fields.
 struct Field {

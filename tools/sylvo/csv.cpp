@@ -1,0 +1,174 @@
+#include "csv.h"
+
+#include <charconv>
+#include <cmath>
+
+#include <fast_float/fast_float.h>
+
+namespace sylvo_tool {
+
+int CsvReader::get()
+{
+    if (pos_ == end_) {
+        end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+        pos_ = 0;
+        bytes_ += static_cast<long long>(end_);
+        if (end_ == 0) return EOF;
+    }
+    return static_cast<unsigned char>(buffer_[pos_++]);
+}
+
+int CsvReader::peek()
+{
+    const int c = get();
+    if (c != EOF) --pos_;
+    return c;
+}
+
+bool CsvReader::next(CsvRecord& record)
+{
+    if (!started_) {
+        started_ = true;
+        // A UTF-8 byte-order mark is not part of the first field.
+        if (peek() == 0xEF) {
+            get();
+            if (get() != 0xBB || get() != 0xBF) {
+                record = CsvRecord{};
+                record.line = line_;
+                record.fault = "the file starts with a broken byte-order mark";
+                record.fault_column = 1;
+            }
+        }
+    }
+    record.text.clear();
+    record.ends.clear();
+    record.line = line_;
+    record.fault.clear();
+    record.fault_column = 0;
+    record.blank = false;
+
+    auto fault = [&](const char* what) {
+        if (record.fault.empty()) {
+            record.fault = what;
+            record.fault_column = record.ends.size() + 1;
+        }
+    };
+    int c = get();
+    if (c == EOF) return false;
+    any_record_ = true;
+    enum { start, unquoted, quoted, after_quote } state = start;
+    bool field_chars = false;
+    for (;; c = get()) {
+        if (state == quoted) {
+            if (c == EOF) {
+                fault("a quoted field is not closed before the end of the file");
+                break;
+            }
+            if (c == '"') {
+                state = after_quote;
+                continue;
+            }
+            if (c == '\n') ++line_;
+            record.text.push_back(static_cast<char>(c));
+            continue;
+        }
+        if (state == after_quote && c == '"') {  // "" inside quotes
+            record.text.push_back('"');
+            state = quoted;
+            continue;
+        }
+        if (c == EOF) break;
+        if (c == ',') {
+            record.ends.push_back(record.text.size());
+            state = start;
+            field_chars = true;
+            continue;
+        }
+        if (c == '\n' || c == '\r') {
+            if (c == '\r' && peek() == '\n') get();
+            ++line_;
+            break;
+        }
+        if (state == start && c == '"') {
+            state = quoted;
+            field_chars = true;
+            continue;
+        }
+        if (state == after_quote) fault("text after the closing quote of a field");
+        else if (c == '"') fault("a quote inside a field that does not start with one");
+        record.text.push_back(static_cast<char>(c));
+        state = unquoted;
+        field_chars = true;
+    }
+    record.ends.push_back(record.text.size());
+    record.blank = !field_chars && record.text.empty();
+    return true;
+}
+
+void append_number(std::string& out, double x)
+{
+    if (std::isnan(x)) return;
+    char buffer[32];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+    out.append(buffer, end);
+}
+
+void append_csv_field(std::string& out, std::string_view text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out.append(text);
+        return;
+    }
+    out.push_back('"');
+    for (char c : text) {
+        if (c == '"') out.push_back('"');
+        out.push_back(c);
+    }
+    out.push_back('"');
+}
+
+void append_json_string(std::string& out, std::string_view text)
+{
+    out.push_back('"');
+    for (char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+            out.push_back(c);
+        } else if (u < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out.push_back(hex[u >> 4]);
+            out.push_back(hex[u & 15]);
+        } else {
+            out.push_back(c);
+        }
+    }
+    out.push_back('"');
+}
+
+void append_json_number(std::string& out, double x)
+{
+    if (!std::isfinite(x)) {
+        out += "null";
+        return;
+    }
+    append_number(out, x);
+}
+
+NumberFault parse_field_number(std::string_view text, double& value)
+{
+    if (text.empty()) return NumberFault::empty;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (*first == '+') {  // fast_float takes no plus sign
+        ++first;
+        if (first == last || *first == '-' || *first == '+') return NumberFault::not_number;
+    }
+    auto [end, ec] = fast_float::from_chars(first, last, value);
+    if (end != last || first == last) return NumberFault::not_number;
+    if (ec != std::errc() || !std::isfinite(value)) return NumberFault::not_finite;
+    return NumberFault::none;
+}
+
+}  // namespace sylvo_tool

@@ -1,0 +1,613 @@
+#include "inventory_commands.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+#include "csv.h"
+#include "errors.h"
+#include "numbers.h"
+#include "sylvo/inventory.hpp"
+
+namespace sylvo_tool {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Rows read, computed and written at a time: memory stays bounded whatever
+// the size of the file.
+constexpr std::size_t kBlockRows = 65536;
+constexpr std::size_t kBlockTables = 4096;
+
+// The columns the commands read by name.
+enum Column : int {
+    kId, kModel, kAge, kTrees, kBa, kSite, kHeight, kHeightAge, kShift,
+    kEndAge, kInterval, kMerchLimit, kThinnings, kColumns
+};
+constexpr std::array<const char*, kColumns> kColumnNames = {
+    "id", "model", "age_yr", "trees_per_ha", "ba_m2_per_ha", "site_m", "height_m", "height_age_yr", "shift_yr",
+    "end_age_yr", "interval_yr", "merch_limit_cm", "thinnings"};
+
+struct Layout {
+    std::vector<std::string> header;
+    std::array<long, kColumns> index;  // -1: not in the file
+    std::vector<std::size_t> carried;  // the other columns, in file order
+
+    bool has(Column c) const { return index[c] >= 0; }
+};
+
+struct File {
+    std::FILE* file = nullptr;
+    bool own = false;
+    long long size = -1;  // bytes, for progress (-1: unknown)
+    ~File()
+    {
+        if (own && file) std::fclose(file);
+    }
+};
+
+std::unique_ptr<File> open_input(const std::string& path)
+{
+    auto in = std::make_unique<File>();
+    if (path == "-") {
+        in->file = stdin;
+    } else {
+        in->file = std::fopen(path.c_str(), "rb");
+        if (!in->file)
+            throw InputError("--input", path, std::string("cannot be opened (") + std::strerror(errno) + ")",
+                             "a readable CSV file, or - for standard input");
+        in->own = true;
+    }
+    struct stat st {};
+    if (fstat(fileno(in->file), &st) == 0 && S_ISREG(st.st_mode)) in->size = st.st_size;
+    return in;
+}
+
+std::unique_ptr<File> open_output(const std::string& path)
+{
+    auto out = std::make_unique<File>();
+    if (path == "-") {
+        out->file = stdout;
+    } else {
+        out->file = std::fopen(path.c_str(), "wb");
+        if (!out->file)
+            throw InputError("--output", path, std::string("cannot be written (") + std::strerror(errno) + ")",
+                             "a path of a file that can be written, or - for standard output");
+        out->own = true;
+    }
+    return out;
+}
+
+Layout read_header(CsvReader& reader, const std::string& path, bool tables)
+{
+    const std::string accepted =
+        std::string("a CSV file whose first line names the columns id, age_yr, trees_per_ha, ba_m2_per_ha and "
+                    "site_m or height_m with height_age_yr (optional: shift_yr, model") +
+        (tables ? ", end_age_yr, interval_yr, merch_limit_cm, thinnings" : "") + ")";
+    CsvRecord record;
+    if (!reader.next(record)) {
+        if (reader.read_error()) throw InputError("--input", path, "cannot be read", accepted);
+        throw InputError("--input", path, "is empty", accepted);
+    }
+    if (!record.fault.empty())
+        throw InputError("--input", path,
+                         "has a header that is not CSV: line " + std::to_string(record.line) + ", column " +
+                             std::to_string(record.fault_column) + ": " + record.fault,
+                         accepted);
+    if (record.blank) throw InputError("--input", path, "has no header (its first line is empty)", accepted);
+    Layout layout;
+    layout.index.fill(-1);
+    for (std::size_t i = 0; i < record.size(); ++i) {
+        const std::string name(record.field(i));
+        for (const std::string& seen : layout.header)
+            if (seen == name)
+                throw InputError("--input", path,
+                                 "names the column '" + name + "' twice (columns " +
+                                     std::to_string(&seen - layout.header.data() + 1) + " and " +
+                                     std::to_string(i + 1) + ")",
+                                 accepted);
+        layout.header.push_back(name);
+        long known = -1;
+        for (int c = 0; c < kColumns; ++c)
+            if (name == kColumnNames[c] && (tables || c < kEndAge)) known = c;
+        if (known >= 0)
+            layout.index[known] = static_cast<long>(i);
+        else
+            layout.carried.push_back(i);
+    }
+    for (Column c : {kId, kAge, kTrees, kBa})
+        if (!layout.has(c))
+            throw InputError("--input", path, std::string("lacks the column ") + kColumnNames[c], accepted);
+    if (!layout.has(kSite) && !(layout.has(kHeight) && layout.has(kHeightAge)))
+        throw InputError("--input", path,
+                         layout.has(kHeight) || layout.has(kHeightAge)
+                             ? std::string("lacks the column ") + (layout.has(kHeight) ? "height_age_yr" : "height_m") +
+                                   " (and site_m)"
+                             : std::string("lacks the column site_m (or height_m and height_age_yr)"),
+                         accepted);
+    return layout;
+}
+
+std::string line_text(const CsvRecord& record) { return "line " + std::to_string(record.line); }
+
+std::string at_column(const CsvRecord& record, const Layout& layout, Column c)
+{
+    return line_text(record) + ", column " + std::to_string(layout.index[c] + 1) + " (" + kColumnNames[c] + ")";
+}
+
+// A reason "FIELD: TEXT" from the engine, with the line and column put in
+// front of it.
+std::string locate(const std::string& reason, const CsvRecord& record, const Layout& layout)
+{
+    const std::size_t colon = reason.find(':');
+    const std::string field = reason.substr(0, colon);
+    for (int c = 0; c < kColumns; ++c)
+        if (field == kColumnNames[c]) {
+            if (layout.has(static_cast<Column>(c)))
+                return at_column(record, layout, static_cast<Column>(c)) + reason.substr(colon);
+            break;
+        }
+    return line_text(record) + " (" + reason.substr(0, colon) + ")" +
+           (colon == std::string::npos ? "" : reason.substr(colon));
+}
+
+struct Defaults {
+    sylvo::Model model = sylvo::Model::a;
+    double end_age = sylvo::kNone, interval = 5.0, merch_limit = sylvo::kNone;
+};
+
+// Reads one record into a stand (and its table's layout); "" when it is
+// usable, else the status naming the line and column at fault.
+std::string read_stand(const CsvRecord& record, const Layout& layout, const Defaults& defaults,
+                       sylvo::TableStand& out, bool tables)
+{
+    if (!record.fault.empty())
+        return line_text(record) + ", column " + std::to_string(record.fault_column) + ": " + record.fault;
+    if (record.blank) return line_text(record) + ": an empty line, not a stand";
+    if (record.size() != layout.header.size())
+        return line_text(record) + ": " + std::to_string(record.size()) + (record.size() == 1 ? " field" : " fields") +
+               ", but the header has " + std::to_string(layout.header.size());
+
+    sylvo::InventoryStand& s = out.stand;
+    s = sylvo::InventoryStand{};
+    s.model = defaults.model;
+    std::string why;
+    // A number column: VALUE stays kNone where the column is absent or, for
+    // an optional one, the field is empty.
+    auto number = [&](Column c, double& value, bool required) {
+        if (!why.empty() || !layout.has(c)) return;
+        const std::string_view text = record.field(static_cast<std::size_t>(layout.index[c]));
+        double x = 0.0;
+        switch (parse_field_number(text, x)) {
+        case NumberFault::none: value = x; return;
+        case NumberFault::empty:
+            if (required) why = at_column(record, layout, c) + ": empty; a number is needed";
+            return;
+        case NumberFault::not_number:
+            why = at_column(record, layout, c) + ": '" + std::string(text) + "' is not a number";
+            return;
+        case NumberFault::not_finite:
+            why = at_column(record, layout, c) + ": '" + std::string(text) + "' is not a finite number";
+            return;
+        }
+    };
+    if (layout.has(kModel)) {
+        const std::string_view text = record.field(static_cast<std::size_t>(layout.index[kModel]));
+        if (text == "a" || text == "A") s.model = sylvo::Model::a;
+        else if (text == "b" || text == "B") s.model = sylvo::Model::b;
+        else if (text == "c" || text == "C") s.model = sylvo::Model::c;
+        else if (!text.empty())
+            return at_column(record, layout, kModel) + ": '" + std::string(text) + "' is not a model; accepted: a, b or c";
+    }
+    number(kAge, s.age, true);
+    number(kTrees, s.trees, true);
+    number(kBa, s.ba, true);
+    number(kSite, s.site, false);
+    number(kHeight, s.height, false);
+    number(kHeightAge, s.height_age, false);
+    number(kShift, s.shift, false);
+    if (std::isnan(s.shift)) s.shift = 0.0;
+    if (tables) {
+        out.end_age = defaults.end_age;
+        out.interval = defaults.interval;
+        out.merch_limit = defaults.merch_limit;
+        number(kEndAge, out.end_age, false);
+        number(kInterval, out.interval, false);
+        number(kMerchLimit, out.merch_limit, false);
+        if (why.empty() && std::isnan(out.end_age))
+            why = (layout.has(kEndAge) ? at_column(record, layout, kEndAge) : line_text(record) + " (end_age_yr)") +
+                  ": empty, and no --end-age is given";
+        out.thinnings.clear();
+        if (why.empty() && layout.has(kThinnings)) {
+            try {
+                out.thinnings = sylvo::parse_thinnings(record.field(static_cast<std::size_t>(layout.index[kThinnings])),
+                                                       "thinnings");
+            } catch (const sylvo::InputError& e) {
+                why = locate(e.what(), record, layout);
+            }
+        }
+    }
+    if (!why.empty()) return why;
+    if (std::string reason = sylvo::check_stand(s); !reason.empty()) return locate(reason, record, layout);
+    return {};
+}
+
+void append_text(std::string& out, bool json, std::string_view text)
+{
+    if (json)
+        append_json_string(out, text);
+    else
+        append_csv_field(out, text);
+}
+
+// Writes the fields a row of either command starts with: id and the
+// carried columns.
+void append_start(std::string& out, bool json, const CsvRecord& record, const Layout& layout)
+{
+    auto field = [&](std::size_t i) { return i < record.size() ? record.field(i) : std::string_view(); };
+    const std::string_view id = layout.index[kId] >= 0 ? field(static_cast<std::size_t>(layout.index[kId])) : "";
+    if (json) {
+        out += "{\"id\":";
+        append_json_string(out, id);
+        for (std::size_t c : layout.carried) {
+            out += ',';
+            append_json_string(out, layout.header[c]);
+            out += ':';
+            append_json_string(out, field(c));
+        }
+    } else {
+        append_csv_field(out, id);
+        for (std::size_t c : layout.carried) {
+            out += ',';
+            append_csv_field(out, field(c));
+        }
+    }
+}
+
+void append_header(std::string& out, const Layout& layout, const std::vector<const char*>& keys)
+{
+    out += "id";
+    for (std::size_t c : layout.carried) {
+        out += ',';
+        append_csv_field(out, layout.header[c]);
+    }
+    for (const char* key : keys) {
+        out += ',';
+        out += key;
+    }
+    out += '\n';
+}
+
+// A row's numbers and texts under their keys (JSON) or in order (CSV).
+struct RowWriter {
+    std::string& out;
+    bool json;
+    std::size_t k = 0;
+    const std::vector<const char*>& keys;
+
+    void key()
+    {
+        out += ',';
+        if (json) {
+            out += '"';
+            out += keys[k];
+            out += "\":";
+        }
+        ++k;
+    }
+    void number(double x)
+    {
+        key();
+        if (json)
+            append_json_number(out, x);
+        else if (std::isfinite(x) || std::isinf(x))
+            append_number(out, x);
+    }
+    void text(std::string_view t, bool null_if_empty = false)
+    {
+        key();
+        if (json && null_if_empty && t.empty())
+            out += "null";
+        else
+            append_text(out, json, t);
+    }
+};
+
+// Where the output goes, a block at a time; JSON is one array.
+class Writer {
+public:
+    Writer(std::FILE* file, bool json) : file_(file), json_(json) { buffer_.reserve(1 << 22); }
+    std::string& buffer() { return buffer_; }
+    // Before each row's text.
+    void begin_row()
+    {
+        if (json_) buffer_ += first_ ? "[\n" : ",\n";
+        first_ = false;
+    }
+    void end_row() { buffer_ += json_ ? "}" : "\n"; }
+    void flush()
+    {
+        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
+            throw std::runtime_error(std::string("cannot write the output (") + std::strerror(errno) + ")");
+        buffer_.clear();
+    }
+    void finish()
+    {
+        if (json_) buffer_ += first_ ? "[]\n" : "\n]\n";
+        flush();
+        if (std::fflush(file_) != 0)
+            throw std::runtime_error(std::string("cannot write the output (") + std::strerror(errno) + ")");
+    }
+
+private:
+    std::FILE* file_;
+    bool json_;
+    bool first_ = true;
+    std::string buffer_;
+};
+
+// A progress line on standard error, only when it is a terminal and the
+// job has run for more than a second; cleared at the end.
+class Progress {
+public:
+    explicit Progress(long long total_bytes) : total_(total_bytes), tty_(isatty(STDERR_FILENO) != 0) {}
+    ~Progress() { clear(); }
+    void update(long long stands, long long bytes)
+    {
+        if (!tty_) return;
+        const auto now = Clock::now();
+        const double elapsed = std::chrono::duration<double>(now - start_).count();
+        if (elapsed < 1.0 || now - last_ < std::chrono::milliseconds(250)) return;
+        last_ = now;
+        const double rate = static_cast<double>(stands) / elapsed;
+        std::string line = "sylvo: " + std::to_string(stands) + " stands, " + fixed(rate, 0) + " stands/s";
+        if (total_ > 0 && bytes > 0) {
+            const double left = elapsed * static_cast<double>(total_ - bytes) / static_cast<double>(bytes);
+            line += ", about " + fixed(std::max(left, 0.0), 0) + " s left";
+        }
+        std::fprintf(stderr, "\r%s\033[K", line.c_str());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    void clear()
+    {
+        if (shown_) std::fprintf(stderr, "\r\033[K");
+        shown_ = false;
+    }
+    double seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
+
+private:
+    long long total_;
+    bool tty_;
+    bool shown_ = false;
+    Clock::time_point start_ = Clock::now(), last_ = Clock::now();
+};
+
+Defaults defaults_of(const InventoryOptions& options)
+{
+    Defaults d;
+    if (options.model) d.model = sylvo::parse_model(*options.model);
+    d.end_age = options.end_age.value_or(sylvo::kNone);
+    d.interval = options.interval.value_or(5.0);
+    d.merch_limit = options.merch_limit.value_or(sylvo::kNone);
+    return d;
+}
+
+sylvo::Options engine_options(const InventoryOptions& options)
+{
+    return {sylvo::parse_mode(options.mode), options.threads};
+}
+
+void warn_notes(unsigned notes)
+{
+    for (const std::string& line : sylvo::note_kinds(notes)) std::cerr << "sylvo: warning: " << line << '\n';
+}
+
+}  // namespace
+
+int run_project(const InventoryOptions& options)
+{
+    sylvo::ProjectSpec spec;
+    spec.to_age = options.to_age.value_or(sylvo::kNone);
+    spec.years = options.years.value_or(sylvo::kNone);
+    spec.merch_limit = options.merch_limit.value_or(sylvo::kNone);
+    spec.max_sdi = options.max_sdi.value_or(sylvo::kDefaultMaxSdi);
+    spec.options = engine_options(options);
+    if (!options.to_age && !options.years)
+        throw InputError("--to-age", "", "is missing, and so is --years", "one of --to-age and --years");
+    const Defaults defaults = defaults_of(options);
+    const bool json = options.format == "json";
+    const bool merch = options.merch_limit.has_value();
+
+    const auto in = open_input(options.input);
+    CsvReader reader(in->file);
+    const Layout layout = read_header(reader, options.input, false);
+    const auto out = open_output(options.output);
+
+    std::vector<const char*> keys = {"start_age_yr", "end_age_yr", "site_m", "height_m", "trees_per_ha",
+                                     "ba_m2_per_ha", "qmd_cm", "volume_m3_per_ha"};
+    if (merch) keys.push_back("merch_volume_m3_per_ha");
+    for (const char* k : {"sdi_per_ha", "status", "note"}) keys.push_back(k);
+    Writer writer(out->file, json);
+    if (!json) append_header(writer.buffer(), layout, keys);
+
+    Progress progress(in->size);
+    std::vector<CsvRecord> records(kBlockRows);
+    std::vector<std::string> status(kBlockRows);
+    std::vector<sylvo::InventoryStand> stands;
+    std::vector<std::size_t> which;
+    std::vector<long> result_of(kBlockRows);  // the row's result, or -1 for a flagged row
+    std::vector<sylvo::ProjectedStand> results;
+    stands.reserve(kBlockRows);
+    which.reserve(kBlockRows);
+    long long count = 0, flagged = 0;
+    unsigned notes = 0;
+    sylvo::TableStand scratch;
+    for (;;) {
+        std::size_t n = 0;
+        while (n < kBlockRows && reader.next(records[n])) ++n;
+        if (n == 0) break;
+        stands.clear();
+        which.clear();
+        for (std::size_t i = 0; i < n; ++i) {
+            status[i] = read_stand(records[i], layout, defaults, scratch, false);
+            result_of[i] = -1;
+            if (status[i].empty()) {
+                stands.push_back(scratch.stand);
+                which.push_back(i);
+            }
+        }
+        results.resize(stands.size());
+        sylvo::project_inventory(stands, spec, results);
+        for (std::size_t k = 0; k < which.size(); ++k) result_of[which[k]] = static_cast<long>(k);
+
+        std::string& buf = writer.buffer();
+        for (std::size_t i = 0; i < n; ++i) {
+            const sylvo::ProjectedStand* r = result_of[i] >= 0 ? &results[static_cast<std::size_t>(result_of[i])] : nullptr;
+            writer.begin_row();
+            append_start(buf, json, records[i], layout);
+            RowWriter row{buf, json, 0, keys};
+            const double none = sylvo::kNone;
+            row.number(r ? r->start_age : none);
+            row.number(r ? r->end_age : none);
+            row.number(r ? r->site : none);
+            row.number(r ? r->height : none);
+            row.number(r ? r->trees : none);
+            row.number(r ? r->ba : none);
+            row.number(r ? r->qmd : none);
+            row.number(r ? r->volume : none);
+            if (merch) row.number(r ? r->merch_volume : none);
+            row.number(r ? r->sdi : none);
+            const std::string& why = r ? r->status : status[i];
+            row.text(why);
+            if (why != "ok") ++flagged;
+            const unsigned row_notes = r ? r->notes : 0u;
+            notes |= row_notes;
+            row.text(sylvo::note_text(row_notes), true);
+            writer.end_row();
+        }
+        writer.flush();
+        count += static_cast<long long>(n);
+        progress.update(count, reader.bytes_read());
+    }
+    if (reader.read_error()) throw std::runtime_error("cannot read " + options.input);
+    writer.finish();
+    progress.clear();
+    warn_notes(notes);
+    std::cerr << "sylvo: " << count << " stands, " << flagged << " flagged, " << fixed(progress.seconds(), 2)
+              << " s\n";
+    return kOk;
+}
+
+int run_tables(const InventoryOptions& options)
+{
+    const double max_sdi = options.max_sdi.value_or(sylvo::kDefaultMaxSdi);
+    const sylvo::Options engine = engine_options(options);
+    const Defaults defaults = defaults_of(options);
+    const bool json = options.format == "json";
+
+    const auto in = open_input(options.input);
+    CsvReader reader(in->file);
+    const Layout layout = read_header(reader, options.input, true);
+    if (!layout.has(kEndAge) && !options.end_age)
+        throw InputError("--input", options.input, "lacks the column end_age_yr, and no --end-age is given",
+                         "a column end_age_yr, or --end-age for every stand");
+    const auto out = open_output(options.output);
+
+    std::vector<const char*> keys;
+    for (const char* k : sylvo::yield_table_keys()) keys.push_back(k);
+    keys.push_back("status");
+    Writer writer(out->file, json);
+    if (!json) append_header(writer.buffer(), layout, keys);
+
+    Progress progress(in->size);
+    std::vector<CsvRecord> records(kBlockTables);
+    std::vector<std::string> status(kBlockTables);
+    std::vector<sylvo::TableStand> stands;
+    std::vector<std::size_t> which(kBlockTables);
+    long long count = 0, flagged = 0, stopped = 0, rows = 0;
+    unsigned notes = 0;
+    sylvo::TableStand scratch;
+    const std::size_t numbers = keys.size() - 2;  // before note and status
+    for (;;) {
+        std::size_t n = 0;
+        while (n < kBlockTables && reader.next(records[n])) ++n;
+        if (n == 0) break;
+        stands.clear();
+        for (std::size_t i = 0; i < n; ++i) {
+            status[i] = read_stand(records[i], layout, defaults, scratch, true);
+            which[i] = stands.size();
+            if (status[i].empty()) stands.push_back(scratch);
+        }
+        const std::vector<sylvo::StandTable> tables = sylvo::inventory_tables(stands, max_sdi, engine);
+
+        std::string& buf = writer.buffer();
+        auto empty_row = [&](std::size_t i, const std::string& why) {
+            writer.begin_row();
+            append_start(buf, json, records[i], layout);
+            RowWriter row{buf, json, 0, keys};
+            for (std::size_t k = 0; k < numbers; ++k) row.number(sylvo::kNone);
+            row.text("", true);
+            row.text(why);
+            writer.end_row();
+            ++rows;
+        };
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!status[i].empty()) {
+                empty_row(i, status[i]);
+                ++flagged;
+                continue;
+            }
+            const sylvo::StandTable& t = tables[which[i]];
+            if (t.status != "ok") {
+                empty_row(i, locate(t.status, records[i], layout));
+                ++flagged;
+                continue;
+            }
+            notes |= t.table.notes;
+            const auto& stop = t.table.stop;
+            if (stop) ++stopped;
+            const std::string stop_text =
+                stop ? "stopped early at age " + shortest(stop->age) + (stop->after_thinning ? " after the thinning" : "") +
+                           ": " + stop->reason
+                     : std::string();
+            if (t.table.rows.empty()) {
+                empty_row(i, "no table: " + stop_text);
+                continue;
+            }
+            for (std::size_t k = 0; k < t.table.rows.size(); ++k) {
+                const sylvo::YieldRow& r = t.table.rows[k];
+                writer.begin_row();
+                append_start(buf, json, records[i], layout);
+                RowWriter row{buf, json, 0, keys};
+                for (double x : {r.age, r.height, r.trees, r.ba, r.qmd, r.volume, r.merch_volume, r.removed_trees,
+                                 r.removed_ba, r.removed_volume, r.mai, r.pai, r.sdi})
+                    row.number(x);
+                row.text(sylvo::note_text(r.notes), true);
+                row.text(stop && k + 1 == t.table.rows.size() ? stop_text : std::string("ok"));
+                writer.end_row();
+                ++rows;
+            }
+        }
+        writer.flush();
+        count += static_cast<long long>(n);
+        progress.update(count, reader.bytes_read());
+    }
+    if (reader.read_error()) throw std::runtime_error("cannot read " + options.input);
+    writer.finish();
+    progress.clear();
+    warn_notes(notes);
+    std::cerr << "sylvo: " << count << " stands, " << flagged << " flagged, " << stopped << " stopped early, " << rows
+              << " rows, " << fixed(progress.seconds(), 2) << " s\n";
+    return kOk;
+}
+
+}  // namespace sylvo_tool
