@@ -2,6 +2,7 @@
 // functions (one group per model), or turned into its yield table.
 #include "sylvo/inventory.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -190,27 +191,33 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec
             merch_volume(model, h, trees2, ba2, limit, merch_vol, spec.options);
         }
 
-        for (std::size_t k = 0; k < n; ++k) {
-            ProjectedStand& r = out[index[k]];
-            r.start_age = t1[k];
-            r.end_age = t2[k];
-            const double q = qmd(ba2[k], trees2[k]);
-            const double sdi = stand_density_index(trees2[k], q);
-            const std::string why = stand_stop_reason(trees2[k], ba2[k], h[k], sdi, spec.max_sdi);
-            if (!why.empty()) {
-                r.status = "no longer a stand at age " + shortest(t2[k]) + ": " + why;
-                continue;
+        // The stand rule and the derived values, over the same threads.
+        const std::size_t parts = static_cast<std::size_t>(
+            std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(thread_count(spec.options, n)),
+                                                           n / 4096)));
+        engine::parallel_for(n, parts, [&](std::size_t begin, std::size_t end, std::size_t) {
+            for (std::size_t k = begin; k < end; ++k) {
+                ProjectedStand& r = out[index[k]];
+                r.start_age = t1[k];
+                r.end_age = t2[k];
+                const double q = qmd(ba2[k], trees2[k]);
+                const double sdi = stand_density_index(trees2[k], q);
+                const std::string why = stand_stop_reason(trees2[k], ba2[k], h[k], sdi, spec.max_sdi);
+                if (!why.empty()) {
+                    r.status = "no longer a stand at age " + shortest(t2[k]) + ": " + why;
+                    continue;
+                }
+                r.site = site[k];
+                r.height = h[k];
+                r.trees = trees2[k];
+                r.ba = ba2[k];
+                r.qmd = q;
+                r.volume = volume[k];
+                r.merch_volume = merch ? merch_vol[k] : kNone;
+                r.sdi = sdi;
+                r.notes = volume_notes(ba2[k], volume[k], r.merch_volume, merch);
             }
-            r.site = site[k];
-            r.height = h[k];
-            r.trees = trees2[k];
-            r.ba = ba2[k];
-            r.qmd = q;
-            r.volume = volume[k];
-            r.merch_volume = merch ? merch_vol[k] : kNone;
-            r.sdi = sdi;
-            r.notes = volume_notes(ba2[k], volume[k], r.merch_volume, merch);
-        }
+        });
     }
 }
 

@@ -285,14 +285,14 @@ bool finite_positive(double x) { return std::isfinite(x) && x > 0.0; }
 std::string no_stand(const YieldRow& row, double max_sdi)
 {
     if (!(std::isfinite(row.trees) && row.trees >= 1.0))
-        return "the number of trees is " + shortest(row.trees) + " per hectare, below 1 or not a number";
-    if (!finite_positive(row.ba)) return "the basal area is " + shortest(row.ba) + " m2/ha, not a positive number";
+        return "trees " + shortest(row.trees) + " per hectare (below 1 or not a number)";
+    if (!finite_positive(row.ba)) return "basal area " + shortest(row.ba) + " m2/ha (not a positive number)";
     if (!finite_positive(row.height))
-        return "the dominant height is " + shortest(row.height) + " m, not a positive number";
+        return "dominant height " + shortest(row.height) + " m (not a positive number)";
     if (!(row.sdi <= max_sdi))
-        return "the stand density index is " + shortest(row.sdi) + " per hectare, above the maximum " +
-               shortest(max_sdi) + " that no stand reaches";
-    if (!std::isfinite(row.volume)) return "the total volume is " + shortest(row.volume) + " m3/ha";
+        return "stand density index " + shortest(row.sdi) + " per hectare (above the maximum " + shortest(max_sdi) +
+               ")";
+    if (!std::isfinite(row.volume)) return "total volume " + shortest(row.volume) + " m3/ha (not a number)";
     return {};
 }
 

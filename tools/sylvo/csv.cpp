@@ -115,15 +115,22 @@ void append_number(std::string& out, double x)
 
 void append_csv_field(std::string& out, std::string_view text)
 {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    bool plain = true;
+    for (char c : text)
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') {
+            plain = false;
+            break;
+        }
+    if (plain) {
         out.append(text);
         return;
     }
     out.push_back('"');
-    for (char c : text) {
-        if (c == '"') out.push_back('"');
-        out.push_back(c);
+    for (std::size_t quote; (quote = text.find('"')) != std::string_view::npos; text.remove_prefix(quote + 1)) {
+        out.append(text.substr(0, quote + 1));
+        out.push_back('"');
     }
+    out.append(text);
     out.push_back('"');
 }
 

@@ -10,6 +10,9 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <exception>
+#include <future>
+#include <thread>
 
 #include "csv.h"
 #include "errors.h"
@@ -167,8 +170,9 @@ struct Defaults {
 // Reads one record into a stand (and its table's layout); "" when it is
 // usable, else the status naming the line and column at fault.
 std::string read_stand(const CsvRecord& record, const Layout& layout, const Defaults& defaults,
-                       sylvo::TableStand& out, bool tables)
+                       sylvo::InventoryStand& s, sylvo::TableStand* table)
 {
+    const bool tables = table != nullptr;
     if (!record.fault.empty())
         return line_text(record) + ", column " + std::to_string(record.fault_column) + ": " + record.fault;
     if (record.blank) return line_text(record) + ": an empty line, not a stand";
@@ -176,7 +180,6 @@ std::string read_stand(const CsvRecord& record, const Layout& layout, const Defa
         return line_text(record) + ": " + std::to_string(record.size()) + (record.size() == 1 ? " field" : " fields") +
                ", but the header has " + std::to_string(layout.header.size());
 
-    sylvo::InventoryStand& s = out.stand;
     s = sylvo::InventoryStand{};
     s.model = defaults.model;
     std::string why;
@@ -216,6 +219,7 @@ std::string read_stand(const CsvRecord& record, const Layout& layout, const Defa
     number(kShift, s.shift, false);
     if (std::isnan(s.shift)) s.shift = 0.0;
     if (tables) {
+        sylvo::TableStand& out = *table;
         out.end_age = defaults.end_age;
         out.interval = defaults.interval;
         out.merch_limit = defaults.merch_limit;
@@ -321,38 +325,78 @@ struct RowWriter {
     }
 };
 
-// Where the output goes, a block at a time; JSON is one array.
+// A row's start and end: in JSON every object is preceded by ",\n" (the
+// writer turns the first into "[\n").
+void begin_row(std::string& buf, bool json)
+{
+    if (json) buf += ",\n";
+}
+void end_row(std::string& buf, bool json) { buf += json ? '}' : '\n'; }
+
+// Where the output goes, in chunks of rows; JSON is one array.
 class Writer {
 public:
-    Writer(std::FILE* file, bool json) : file_(file), json_(json) { buffer_.reserve(1 << 22); }
-    std::string& buffer() { return buffer_; }
-    // Before each row's text.
-    void begin_row()
+    Writer(std::FILE* file, bool json) : file_(file), json_(json) {}
+    void put(std::string_view text)
     {
-        if (json_) buffer_ += first_ ? "[\n" : ",\n";
+        if (text.empty()) return;
+        if (json_ && first_) {
+            write("[\n");
+            text.remove_prefix(2);
+        }
         first_ = false;
+        write(text);
     }
-    void end_row() { buffer_ += json_ ? "}" : "\n"; }
-    void flush()
-    {
-        if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
-            throw std::runtime_error(std::string("cannot write the output (") + std::strerror(errno) + ")");
-        buffer_.clear();
-    }
+    void header(std::string_view text) { write(text); }
     void finish()
     {
-        if (json_) buffer_ += first_ ? "[]\n" : "\n]\n";
-        flush();
+        if (json_) write(first_ ? "[]\n" : "\n]\n");
         if (std::fflush(file_) != 0)
             throw std::runtime_error(std::string("cannot write the output (") + std::strerror(errno) + ")");
     }
 
 private:
+    void write(std::string_view text)
+    {
+        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
+            throw std::runtime_error(std::string("cannot write the output (") + std::strerror(errno) + ")");
+    }
     std::FILE* file_;
     bool json_;
     bool first_ = true;
-    std::string buffer_;
 };
+
+// Calls BODY(begin, end, part) on PARTS consecutive ranges of [0, count),
+// each on a thread of its own; an exception is rethrown after all ended.
+template <class Body>
+void in_parts(std::size_t count, std::size_t parts, Body body)
+{
+    if (parts <= 1) {
+        body(std::size_t{0}, count, std::size_t{0});
+        return;
+    }
+    std::vector<std::exception_ptr> errors(parts);
+    std::vector<std::thread> threads;
+    auto run = [&](std::size_t k) {
+        try {
+            body(count * k / parts, count * (k + 1) / parts, k);
+        } catch (...) {
+            errors[k] = std::current_exception();
+        }
+    };
+    for (std::size_t k = 0; k + 1 < parts; ++k) threads.emplace_back(run, k);
+    run(parts - 1);
+    for (std::thread& t : threads) t.join();
+    for (const std::exception_ptr& e : errors)
+        if (e) std::rethrow_exception(e);
+}
+
+// Threads for reading or writing COUNT rows.
+std::size_t parts_for(const sylvo::Options& options, std::size_t count)
+{
+    return std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(sylvo::thread_count(options, count)),
+                                                          count / 2048));
+}
 
 // A progress line on standard error, only when it is a terminal and the
 // job has run for more than a second; cleared at the end.
@@ -437,43 +481,35 @@ int run_project(const InventoryOptions& options)
     if (merch) keys.push_back("merch_volume_m3_per_ha");
     for (const char* k : {"sdi_per_ha", "status", "note"}) keys.push_back(k);
     Writer writer(out->file, json);
-    if (!json) append_header(writer.buffer(), layout, keys);
+    if (!json) {
+        std::string header;
+        append_header(header, layout, keys);
+        writer.header(header);
+    }
 
-    Progress progress(in->size);
-    std::vector<CsvRecord> records(kBlockRows);
-    std::vector<std::string> status(kBlockRows);
-    std::vector<sylvo::InventoryStand> stands;
-    std::vector<std::size_t> which;
-    std::vector<long> result_of(kBlockRows);  // the row's result, or -1 for a flagged row
-    std::vector<sylvo::ProjectedStand> results;
-    stands.reserve(kBlockRows);
-    which.reserve(kBlockRows);
-    long long count = 0, flagged = 0;
-    unsigned notes = 0;
-    sylvo::TableStand scratch;
-    for (;;) {
+    // Two blocks in flight: while one is formatted and written on a thread
+    // of its own, the next is read and projected.
+    struct Block {
+        std::vector<CsvRecord> records = std::vector<CsvRecord>(kBlockRows);
+        std::vector<std::string> status = std::vector<std::string>(kBlockRows);
+        std::vector<sylvo::InventoryStand> all = std::vector<sylvo::InventoryStand>(kBlockRows), stands;
+        std::vector<long> result_of = std::vector<long>(kBlockRows);  // the row's result, or -1 if flagged
+        std::vector<sylvo::ProjectedStand> results;
+        std::string text;
         std::size_t n = 0;
-        while (n < kBlockRows && reader.next(records[n])) ++n;
-        if (n == 0) break;
-        stands.clear();
-        which.clear();
-        for (std::size_t i = 0; i < n; ++i) {
-            status[i] = read_stand(records[i], layout, defaults, scratch, false);
-            result_of[i] = -1;
-            if (status[i].empty()) {
-                stands.push_back(scratch.stand);
-                which.push_back(i);
-            }
-        }
-        results.resize(stands.size());
-        sylvo::project_inventory(stands, spec, results);
-        for (std::size_t k = 0; k < which.size(); ++k) result_of[which[k]] = static_cast<long>(k);
-
-        std::string& buf = writer.buffer();
-        for (std::size_t i = 0; i < n; ++i) {
-            const sylvo::ProjectedStand* r = result_of[i] >= 0 ? &results[static_cast<std::size_t>(result_of[i])] : nullptr;
-            writer.begin_row();
-            append_start(buf, json, records[i], layout);
+        long long flagged = 0;
+        unsigned notes = 0;
+    };
+    auto format = [&](Block& B) {
+        std::string& buf = B.text;
+        buf.clear();
+        B.flagged = 0;
+        B.notes = 0;
+        for (std::size_t i = 0; i < B.n; ++i) {
+            const sylvo::ProjectedStand* r =
+                B.result_of[i] >= 0 ? &B.results[static_cast<std::size_t>(B.result_of[i])] : nullptr;
+            begin_row(buf, json);
+            append_start(buf, json, B.records[i], layout);
             RowWriter row{buf, json, 0, keys};
             const double none = sylvo::kNone;
             row.number(r ? r->start_age : none);
@@ -486,17 +522,61 @@ int run_project(const InventoryOptions& options)
             row.number(r ? r->volume : none);
             if (merch) row.number(r ? r->merch_volume : none);
             row.number(r ? r->sdi : none);
-            const std::string& why = r ? r->status : status[i];
+            const std::string& why = r ? r->status : B.status[i];
             row.text(why);
-            if (why != "ok") ++flagged;
+            if (why != "ok") ++B.flagged;
             const unsigned row_notes = r ? r->notes : 0u;
-            notes |= row_notes;
-            row.text(sylvo::note_text(row_notes), true);
-            writer.end_row();
+            B.notes |= row_notes;
+            row.text(row_notes ? sylvo::note_text(row_notes) : std::string(), true);
+            end_row(buf, json);
         }
-        writer.flush();
-        count += static_cast<long long>(n);
-        progress.update(count, reader.bytes_read());
+    };
+
+    Progress progress(in->size);
+    std::array<Block, 2> blocks;
+    // done[slot]: the block in that slot is written; last: the latest block
+    // is written (each block's writing waits for the one before it).
+    std::array<std::shared_future<void>, 2> done;
+    std::shared_future<void> last;
+    long long count = 0, flagged = 0;
+    unsigned notes = 0;
+    try {
+        for (std::size_t k = 0;; ++k) {
+            const std::size_t slot = k % 2;
+            if (done[slot].valid()) done[slot].get();
+            Block& B = blocks[slot];
+            B.n = 0;
+            while (B.n < kBlockRows && reader.next(B.records[B.n])) ++B.n;
+            if (B.n == 0) break;
+            in_parts(B.n, parts_for(spec.options, B.n), [&](std::size_t begin, std::size_t end, std::size_t) {
+                for (std::size_t i = begin; i < end; ++i)
+                    B.status[i] = read_stand(B.records[i], layout, defaults, B.all[i], nullptr);
+            });
+            B.stands.clear();
+            for (std::size_t i = 0; i < B.n; ++i) {
+                B.result_of[i] = -1;
+                if (B.status[i].empty()) {
+                    B.result_of[i] = static_cast<long>(B.stands.size());
+                    B.stands.push_back(B.all[i]);
+                }
+            }
+            B.results.resize(B.stands.size());
+            sylvo::project_inventory(B.stands, spec, B.results);
+            last = std::async(std::launch::async, [&, &B = B, before = last] {
+                       format(B);
+                       if (before.valid()) before.get();
+                       flagged += B.flagged;
+                       notes |= B.notes;
+                       writer.put(B.text);
+                   }).share();
+            done[slot] = last;
+            count += static_cast<long long>(B.n);
+            progress.update(count, reader.bytes_read());
+        }
+        if (last.valid()) last.get();
+    } catch (...) {
+        if (last.valid()) last.wait();
+        throw;
     }
     if (reader.read_error()) throw std::runtime_error("cannot read " + options.input);
     writer.finish();
@@ -526,38 +606,42 @@ int run_tables(const InventoryOptions& options)
     for (const char* k : sylvo::yield_table_keys()) keys.push_back(k);
     keys.push_back("status");
     Writer writer(out->file, json);
-    if (!json) append_header(writer.buffer(), layout, keys);
+    if (!json) {
+        std::string header;
+        append_header(header, layout, keys);
+        writer.header(header);
+    }
 
     Progress progress(in->size);
     std::vector<CsvRecord> records(kBlockTables);
     std::vector<std::string> status(kBlockTables);
-    std::vector<sylvo::TableStand> stands;
+    std::vector<sylvo::TableStand> all(kBlockTables), stands;
     std::vector<std::size_t> which(kBlockTables);
     long long count = 0, flagged = 0, stopped = 0, rows = 0;
     unsigned notes = 0;
-    sylvo::TableStand scratch;
     const std::size_t numbers = keys.size() - 2;  // before note and status
+    std::string buf;
     for (;;) {
         std::size_t n = 0;
         while (n < kBlockTables && reader.next(records[n])) ++n;
         if (n == 0) break;
         stands.clear();
         for (std::size_t i = 0; i < n; ++i) {
-            status[i] = read_stand(records[i], layout, defaults, scratch, true);
+            status[i] = read_stand(records[i], layout, defaults, all[i].stand, &all[i]);
             which[i] = stands.size();
-            if (status[i].empty()) stands.push_back(scratch);
+            if (status[i].empty()) stands.push_back(all[i]);
         }
         const std::vector<sylvo::StandTable> tables = sylvo::inventory_tables(stands, max_sdi, engine);
 
-        std::string& buf = writer.buffer();
+        buf.clear();
         auto empty_row = [&](std::size_t i, const std::string& why) {
-            writer.begin_row();
+            begin_row(buf, json);
             append_start(buf, json, records[i], layout);
             RowWriter row{buf, json, 0, keys};
             for (std::size_t k = 0; k < numbers; ++k) row.number(sylvo::kNone);
             row.text("", true);
             row.text(why);
-            writer.end_row();
+            end_row(buf, json);
             ++rows;
         };
         for (std::size_t i = 0; i < n; ++i) {
@@ -585,7 +669,7 @@ int run_tables(const InventoryOptions& options)
             }
             for (std::size_t k = 0; k < t.table.rows.size(); ++k) {
                 const sylvo::YieldRow& r = t.table.rows[k];
-                writer.begin_row();
+                begin_row(buf, json);
                 append_start(buf, json, records[i], layout);
                 RowWriter row{buf, json, 0, keys};
                 for (double x : {r.age, r.height, r.trees, r.ba, r.qmd, r.volume, r.merch_volume, r.removed_trees,
@@ -593,11 +677,11 @@ int run_tables(const InventoryOptions& options)
                     row.number(x);
                 row.text(sylvo::note_text(r.notes), true);
                 row.text(stop && k + 1 == t.table.rows.size() ? stop_text : std::string("ok"));
-                writer.end_row();
+                end_row(buf, json);
                 ++rows;
             }
         }
-        writer.flush();
+        writer.put(buf);
         count += static_cast<long long>(n);
         progress.update(count, reader.bytes_read());
     }
