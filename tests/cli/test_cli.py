@@ -4,10 +4,12 @@
 Yield tables and query answers are recomputed from the Python reference of
 the libraries (tests/reference/sylvo_reference.py), following the table's
 definitions (rows carried forward with SylvoGrow, a row before and after each
-thinning, MAI and PAI of total production); every output format is read
-back; every refusal of bad input must be one line naming the option.
+thinning, MAI and PAI of total production, Reineke's stand density index,
+the stop where the stand is no longer a stand, notes on volume anomalies);
+every output format is read back; every refusal of bad input must be one
+line naming the option.
 
-    test_cli.py --tool PATH --lib-dir DIR --lacking LIB GROUP
+    test_cli.py --tool PATH --lib-dir DIR GROUP
 """
 
 import argparse
@@ -23,11 +25,11 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "reference"))
 import sylvo_reference as ref  # noqa: E402
 
-TOOL = LIB_DIR = LACKING = None
+TOOL = LIB_DIR = None
 MODELS = {"A": ref.SylvoA, "B": ref.SylvoB, "C": ref.SylvoC}
 KEYS = ["age_yr", "height_m", "trees_per_ha", "ba_m2_per_ha", "qmd_cm", "volume_m3_per_ha",
         "merch_volume_m3_per_ha", "removed_trees_per_ha", "removed_ba_m2_per_ha",
-        "removed_volume_m3_per_ha", "mai_m3_per_ha_yr", "pai_m3_per_ha_yr"]
+        "removed_volume_m3_per_ha", "mai_m3_per_ha_yr", "pai_m3_per_ha_yr", "sdi_per_ha", "note"]
 # The built-in example of the README (sylvo with no arguments).
 EXAMPLE = ["--site", 24, "--start-age", 10, "--trees", 1800, "--ba", 6, "--end-age", 35,
            "--merch-limit", 12, "--thin", "20:tph=800:p=20"]
@@ -47,29 +49,39 @@ def close(a, b):
     return a == b or math.isclose(a, b, rel_tol=1e-12, abs_tol=1e-12)
 
 
-def invalid(row):
-    """The first of the documented validity rules a row breaks, as a word of the reason."""
-    def good(x):
-        return math.isfinite(x) and x > 0.0
-    if not good(row["trees_per_ha"]):
+def invalid(row, max_sdi=1500.0):
+    """The rule by which a row's stand is no longer a stand, as words of the reason."""
+    n = row["trees_per_ha"]
+    if not (math.isfinite(n) and n >= 1.0):
         return "trees"
-    if not good(row["ba_m2_per_ha"]):
+    if not (math.isfinite(row["ba_m2_per_ha"]) and row["ba_m2_per_ha"] > 0.0):
         return "basal area"
-    if not good(row["height_m"]):
+    if not (math.isfinite(row["height_m"]) and row["height_m"] > 0.0):
         return "dominant height"
-    if not good(row["volume_m3_per_ha"]):
-        return "total volume"
-    merch = row["merch_volume_m3_per_ha"]
-    if not (math.isfinite(merch) and merch <= row["volume_m3_per_ha"]):
-        return "merchantable volume"
-    if (row["removed_volume_m3_per_ha"] or 0.0) < 0.0:
-        return "thinning leaves more"
+    if not row["sdi_per_ha"] <= max_sdi:
+        return "stand density index"
     return None
 
 
-def reference_table(model, site, shift, start, tph, ba, ages, thinnings, limit):
+def notes(volume, merch, ba, removed):
+    """The note words of a row (merch as the export gives it)."""
+    words = []
+    if volume == 0.0 and ba > 0.0:
+        words.append("total volume 0 with basal area")
+    if merch is not None and merch > volume:
+        words.append("merchantable volume above the total")
+    if merch is not None and math.isnan(merch):
+        words.append("merchantable volume not a number")
+    if removed is not None and removed < 0.0:
+        words.append("the thinning leaves more volume than before (negative removal)")
+    if merch is not None and merch < 0.0:
+        words.append("merchantable volume below 0")
+    return "; ".join(words) or None
+
+
+def reference_table(model, site, shift, start, tph, ba, ages, thinnings, limit, max_sdi=1500.0):
     """Rows at AGES (a thinning age once) from the reference's exports, and
-    the (age, rule) of the first row that breaks a validity rule, if any.
+    the (age, rule) of the first row whose stand is no longer a stand, if any.
     THINNINGS maps an age to ("tph" or "ba", residual, p)."""
     lib = MODELS[model]()
     rows, removed_total, last = [], 0.0, None
@@ -77,25 +89,28 @@ def reference_table(model, site, shift, start, tph, ba, ages, thinnings, limit):
     def measure(age, n, b, removed=None):
         h = lib.SylvoHeight(age, site, shift)
         row = dict.fromkeys(KEYS)
-        row.update(age_yr=age, height_m=h, trees_per_ha=n, ba_m2_per_ha=b,
-                   qmd_cm=math.sqrt(40000.0 / math.pi * b / n) if n > 0 and b > 0 else math.nan,
+        qmd = math.sqrt(40000.0 / math.pi * b / n) if n > 0 and b > 0 else math.nan
+        merch = lib.SylvoMerchVol(h, n, b, limit)
+        row.update(age_yr=age, height_m=h, trees_per_ha=n, ba_m2_per_ha=b, qmd_cm=qmd,
                    volume_m3_per_ha=lib.SylvoVolume(h, n, b),
                    # a negative merchantable volume is shown as 0
-                   merch_volume_m3_per_ha=max(lib.SylvoMerchVol(h, n, b, limit), 0.0))
+                   merch_volume_m3_per_ha=max(merch, 0.0),
+                   sdi_per_ha=n * (qmd / 25.0) ** 1.605 if qmd == qmd else math.nan)
         if removed:
             row.update(removed_trees_per_ha=removed[0], removed_ba_m2_per_ha=removed[1],
                        removed_volume_m3_per_ha=removed[2] - row["volume_m3_per_ha"])
+        row["note"] = notes(row["volume_m3_per_ha"], merch, b, row["removed_volume_m3_per_ha"])
         return row
 
     def keep(row):
         nonlocal last
+        rule = invalid(row, max_sdi)
+        if rule:
+            return (row["age_yr"], rule)
         production = row["volume_m3_per_ha"] + removed_total
         row["mai_m3_per_ha_yr"] = production / row["age_yr"]
         if last and row["age_yr"] > last[0]:
             row["pai_m3_per_ha_yr"] = (production - last[1]) / (row["age_yr"] - last[0])
-        rule = invalid(row)
-        if rule:
-            return (row["age_yr"], rule)
         rows.append(row)
         last = (row["age_yr"], production)
         return None
@@ -128,7 +143,9 @@ class Tables(unittest.TestCase):
         for g, e in zip(got, expected):
             self.assertEqual(list(g), KEYS)
             for key in KEYS:
-                if e[key] is None:
+                if key == "note":
+                    self.assertEqual(g[key], e[key], g["age_yr"])
+                elif e[key] is None:
                     self.assertIsNone(g[key], (key, g["age_yr"]))
                 else:
                     self.assertTrue(close(g[key], e[key]), (key, g["age_yr"], g[key], e[key]))
@@ -149,7 +166,9 @@ class Tables(unittest.TestCase):
     def test_negative_merchantable_volume_of_a_young_stand_is_shown_as_zero(self):
         code, doc, err = run_json("--site", 20, "--start-age", 10, "--trees", 1800, "--ba", 6,
                                   "--end-age", 30, "--merch-limit", 12)
-        self.assertEqual((code, err), (0, ""))
+        self.assertEqual(code, 0)
+        self.assertEqual(err.splitlines(), [l for l in err.splitlines() if "merchantable volume is below 0" in l])
+        self.assertEqual(len(err.splitlines()), 1)
         expected, stop = reference_table("A", 20, 0, 10, 1800, 6, [10, 15, 20, 25, 30], {}, 12)
         self.assertIsNone(stop)
         self.assert_rows(doc["rows"], expected)
@@ -188,37 +207,57 @@ class Tables(unittest.TestCase):
                 self.assert_rows(doc["rows"], expected)
                 self.assertEqual(sum(r["removed_trees_per_ha"] is not None for r in doc["rows"]), 2)
 
-    def test_table_stops_where_the_model_leaves_its_valid_range(self):
-        # Between them the stands break every rule: the merchantable volume
-        # (above the total), a zero total volume (also on the first
-        # row), the basal area, and a thinning that leaves more volume.
-        cases = [("A", 24, 10, 1800, 6, 60, 1, {20: ("tph", 800, 20)}),
-                 ("A", 20, 15, 1500, 15, 60, 5, {}),
-                 ("A", 24, 10, 1800, 6, 100, 90, {}),
-                 ("B", 20, 10, 3000, 15, 150, 5, {}),
-                 ("C", 30, 10, 3000, 15, 150, 5, {}),
-                 ("C", 10, 10, 3000, 15, 40, 5, {}),
-                 ("C", 30, 10, 3000, 15, 70, 5, {45: ("tph", 649, 20)})]
-        rules = set()
-        for model, site, start, n, b, end, step, thins in cases:
+    def test_table_stops_where_the_stand_is_no_longer_a_stand_and_notes_volume_anomalies(self):
+        # Between them the stands stop by the density rule and by their
+        # trees, run to their end age with every kind of volume note, and
+        # include the runaway of Model A and the collapse of Model C.
+        cases = [("A", 24, 10, 1800, 6, 60, 1, {20: ("tph", 800, 20)}, 1500),
+                 ("A", 20, 15, 1500, 15, 60, 5, {}, 1500),
+                 ("A", 16.4, 10, 1590, 5.9, 30, 5, {}, 1500),
+                 ("A", 24, 10, 1800, 6, 100, 90, {}, 1500),
+                 ("A", 24, 10, 1800, 6, 35, 5, {}, 700),
+                 ("B", 20, 10, 3000, 15, 150, 5, {}, 1500),
+                 ("C", 30, 10, 3000, 15, 150, 5, {}, 1500),
+                 ("C", 10, 10, 3000, 15, 40, 5, {}, 1500),
+                 ("C", 30, 10, 3000, 15, 70, 5, {45: ("tph", 649, 20)}, 1500)]
+        rules, kinds = set(), set()
+        for model, site, start, n, b, end, step, thins, max_sdi in cases:
             ages = sorted(set(range(start, end + 1, step)) | set(thins) | {end})
-            expected, stop = reference_table(model, site, 0, start, n, b, ages, thins, 12)
-            self.assertIsNotNone(stop, model)
-            rules.add(stop[1])
+            expected, stop = reference_table(model, site, 0, start, n, b, ages, thins, 12, max_sdi)
             args = ["--model", model.lower(), "--site", site, "--start-age", start, "--trees", n,
-                    "--ba", b, "--end-age", end, "--interval", step, "--merch-limit", 12]
+                    "--ba", b, "--end-age", end, "--interval", step, "--merch-limit", 12, "--max-sdi", max_sdi]
             args += [x for a, (k, r, p) in thins.items() for x in ("--thin", f"{a}:{k}={r}:p={p}")]
-            with self.subTest(model=model, stop=stop):
+            with self.subTest(model=model, site=site, stop=stop):
                 code, doc, err = run_json(*args)
-                self.assertEqual(code, 3)
+                self.assertEqual(code, 3 if stop else 0)
                 self.assert_rows(doc["rows"], expected)
-                self.assertEqual(doc["stopped"]["age_yr"], stop[0])
-                self.assertIn(stop[1], doc["stopped"]["reason"])
-                self.assertEqual(err.count("\n"), 1)
-                self.assertIn(f"at age {stop[0]}", err)
+                row_notes = {w for r in expected if r["note"] for w in r["note"].split("; ")}
+                kinds |= row_notes
+                self.assertEqual(err.count("sylvo: warning: "), len(row_notes), err)
+                if stop:
+                    rules.add(stop[1])
+                    self.assertEqual(doc["stopped"]["age_yr"], stop[0])
+                    self.assertIn(stop[1], doc["stopped"]["reason"])
+                    self.assertIn(f"at age {stop[0]}", err.splitlines()[-1])
+                else:
+                    self.assertIsNone(doc["stopped"])
                 code, out, _ = run(*args, "--format", "csv")
-                self.assertEqual((code, len(out.splitlines())), (3, len(expected) + 1))
-        self.assertEqual(rules, {"merchantable volume", "total volume", "basal area", "thinning leaves more"})
+                self.assertEqual(len(out.splitlines()), len(expected) + 1)
+        self.assertEqual(rules, {"stand density index", "trees"})
+        self.assertEqual(kinds, {"total volume 0 with basal area", "merchantable volume above the total",
+                                 "the thinning leaves more volume than before (negative removal)",
+                                 "merchantable volume below 0"})
+
+    def test_aligned_table_marks_rows_with_notes_and_explains_the_marks(self):
+        code, out, err = run("--site", 16.4, "--start-age", 10, "--trees", 1590, "--ba", 5.9, "--end-age", 30,
+                             "--merch-limit", 12)
+        labels, units, rows = aligned_columns(out.split("\n\nnote 1")[0] + "\n")
+        legend = out.split("\n\nnote 1", 1)[1]
+        self.assertEqual((code, labels[-1]), (0, "note"))
+        expected, _ = reference_table("A", 16.4, 0, 10, 1590, 5.9, [10, 15, 20, 25, 30], {}, 12)
+        marks = [r[-1] for r in rows]
+        self.assertEqual([bool(m) for m in marks], [e["note"] is not None for e in expected])
+        self.assertIn("total volume 0 with basal area", ("note 1" + legend).splitlines()[0])
 
 
 def aligned_columns(text):
@@ -255,7 +294,7 @@ class Formats(unittest.TestCase):
         labels, units, rows = aligned_columns(out)
         self.assertEqual(code, 0)
         self.assertEqual(units, ["yr", "m", "/ha", "m2/ha", "cm", "m3/ha", "m3/ha", "/ha", "m2/ha", "m3/ha",
-                                 "m3/ha/yr", "m3/ha/yr"])
+                                 "m3/ha/yr", "m3/ha/yr", "/ha"])
         self.assertEqual(len(rows), len(self.doc["rows"]))
         for cells, want in zip(rows, self.doc["rows"]):
             for key, cell in zip(KEYS, cells):
@@ -325,11 +364,10 @@ class Queries(unittest.TestCase):
                 self.assertEqual((code, doc[key], err.count("\n")), (3, None, 1))
                 self.assertTrue(err.startswith("sylvo: "))
 
-    def test_a_library_given_by_path_is_told_by_its_version(self):
-        code, doc, _ = run_json("height", "--age", 30, "--site", 22, "--library",
-                                os.path.join(LIB_DIR, "libsylvob.so"))
-        self.assertEqual((code, doc["model"], doc["version"]), (0, "B", 1.0))
-        self.assertTrue(close(doc["height_m"], ref.SylvoB().SylvoHeight(30, 22, 0)))
+    def test_every_model_reports_its_version(self):
+        for model, version in (("a", 1.1), ("b", 1.0), ("c", 1.2)):
+            code, doc, _ = run_json("height", "--age", 30, "--site", 22, "--model", model)
+            self.assertEqual((code, doc["model"], doc["version"]), (0, model.upper(), version))
 
 
 class Errors(unittest.TestCase):
@@ -344,9 +382,7 @@ class Errors(unittest.TestCase):
 
         cases = [
             (["--model", "d"], "--model", "d"),
-            (["--library", "/nonexistent/libsylvox.so"], "--library", "/nonexistent/libsylvox.so"),
-            (["--library", LACKING], "--library", "SylvoVolume"),
-            (["--model", "a", "--library", os.path.join(LIB_DIR, "libsylvoa.so")], "--library", "--model"),
+            (table(max_sdi=0), "--max-sdi", "0"),
             (["--format", "xml"], "--format", "xml"),
             (table(start_age="abc"), "--start-age", "abc"),
             (table(start_age=-5), "--start-age", "-5"),
@@ -389,14 +425,13 @@ class Errors(unittest.TestCase):
 
 
 def main():
-    global TOOL, LIB_DIR, LACKING
+    global TOOL, LIB_DIR
     parser = argparse.ArgumentParser()
     parser.add_argument("--tool", required=True)
     parser.add_argument("--lib-dir", required=True)
-    parser.add_argument("--lacking", required=True)
     parser.add_argument("group", choices=["tables", "formats", "queries", "errors"])
     args = parser.parse_args()
-    TOOL, LIB_DIR, LACKING = args.tool, args.lib_dir, args.lacking
+    TOOL, LIB_DIR = args.tool, args.lib_dir
     suite = unittest.defaultTestLoader.loadTestsFromTestCase(
         {"tables": Tables, "formats": Formats, "queries": Queries, "errors": Errors}[args.group])
     result = unittest.TextTestRunner(verbosity=2).run(suite)

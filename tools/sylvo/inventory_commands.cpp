@@ -89,7 +89,7 @@ std::unique_ptr<File> open_output(const std::string& path)
     return out;
 }
 
-Layout read_header(CsvReader& reader, const std::string& path, bool tables)
+Layout read_header(CsvReader& reader, const std::string& path, bool tables, const std::vector<const char*>& keys)
 {
     const std::string accepted =
         std::string("a CSV file whose first line names the columns id, age_yr, trees_per_ha, ba_m2_per_ha and "
@@ -126,6 +126,13 @@ Layout read_header(CsvReader& reader, const std::string& path, bool tables)
         else
             layout.carried.push_back(i);
     }
+    for (std::size_t c : layout.carried)
+        for (const char* key : keys)
+            if (layout.header[c] == key)
+                throw InputError("--input", path,
+                                 "has a column '" + layout.header[c] + "' (column " + std::to_string(c + 1) +
+                                     "), a name the output gives a column of its own",
+                                 "other names for the columns carried to the output");
     for (Column c : {kId, kAge, kTrees, kBa})
         if (!layout.has(c))
             throw InputError("--input", path, std::string("lacks the column ") + kColumnNames[c], accepted);
@@ -471,15 +478,15 @@ int run_project(const InventoryOptions& options)
     const bool json = options.format == "json";
     const bool merch = options.merch_limit.has_value();
 
-    const auto in = open_input(options.input);
-    CsvReader reader(in->file);
-    const Layout layout = read_header(reader, options.input, false);
-    const auto out = open_output(options.output);
-
     std::vector<const char*> keys = {"start_age_yr", "end_age_yr", "site_m", "height_m", "trees_per_ha",
                                      "ba_m2_per_ha", "qmd_cm", "volume_m3_per_ha"};
     if (merch) keys.push_back("merch_volume_m3_per_ha");
     for (const char* k : {"sdi_per_ha", "status", "note"}) keys.push_back(k);
+
+    const auto in = open_input(options.input);
+    CsvReader reader(in->file);
+    const Layout layout = read_header(reader, options.input, false, keys);
+    const auto out = open_output(options.output);
     Writer writer(out->file, json);
     if (!json) {
         std::string header;
@@ -594,17 +601,17 @@ int run_tables(const InventoryOptions& options)
     const Defaults defaults = defaults_of(options);
     const bool json = options.format == "json";
 
+    std::vector<const char*> keys;
+    for (const char* k : sylvo::yield_table_keys()) keys.push_back(k);
+    keys.push_back("status");
+
     const auto in = open_input(options.input);
     CsvReader reader(in->file);
-    const Layout layout = read_header(reader, options.input, true);
+    const Layout layout = read_header(reader, options.input, true, keys);
     if (!layout.has(kEndAge) && !options.end_age)
         throw InputError("--input", options.input, "lacks the column end_age_yr, and no --end-age is given",
                          "a column end_age_yr, or --end-age for every stand");
     const auto out = open_output(options.output);
-
-    std::vector<const char*> keys;
-    for (const char* k : sylvo::yield_table_keys()) keys.push_back(k);
-    keys.push_back("status");
     Writer writer(out->file, json);
     if (!json) {
         std::string header;
