@@ -11,6 +11,7 @@ namespace {
 
 std::string shortest(double x)
 {
+    if (std::isnan(x)) return "nan";
     char buffer[64];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
     return ec == std::errc() ? std::string(buffer, end) : std::string("nan");

@@ -120,10 +120,12 @@ Layout read_header(CsvReader& reader, const std::string& path, bool tables, cons
         layout.header.push_back(name);
         long known = -1;
         for (int c = 0; c < kColumns; ++c)
-            if (name == kColumnNames[c] && (tables || c < kEndAge)) known = c;
-        if (known >= 0)
+            if (name == kColumnNames[c]) known = c;
+        // The columns of a table's layout are read by tables; project
+        // neither reads nor carries them, so one file serves both.
+        if (known >= 0 && (tables || known < kEndAge))
             layout.index[known] = static_cast<long>(i);
-        else
+        else if (known < 0)
             layout.carried.push_back(i);
     }
     for (std::size_t c : layout.carried)
