@@ -1,5 +1,7 @@
 // sylvo: yield tables and one-off queries on the Sylvo growth-and-yield
 // libraries, loaded at run time as host programs load them.
+#include <malloc.h>
+
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <limits>
@@ -381,6 +383,11 @@ struct Cli {
 
 int main(int argc, char** argv)
 {
+    // The inventory commands allocate the same large blocks over and over:
+    // keep them in the heap instead of returning them to the system and
+    // faulting their pages in again for every block.
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
     Cli cli;
     try {
         cli.app.parse(argc, argv);
