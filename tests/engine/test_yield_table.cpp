@@ -1,0 +1,285 @@
+// The engine's yield tables and inventories (C++ interface) against the
+// thirteen exports of a loaded copy of each model's library: projected
+// stands bit for bit, tables row by row, the stand density stop, volume
+// notes, statuses of bad stands, and results that do not depend on threads.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/libraries.h"
+#include "sylvo/inventory.hpp"
+#include "sylvo/yield_table.hpp"
+
+namespace {
+
+using sylvo::kNone;
+
+std::uint64_t bits(double x) { return std::isnan(x) ? 0x7ff8000000000000u : std::bit_cast<std::uint64_t>(x); }
+
+std::vector<sylvo::InventoryStand> random_stands(unsigned seed, std::size_t count)
+{
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::vector<sylvo::InventoryStand> stands(count);
+    for (auto& s : stands) {
+        s.model = static_cast<sylvo::Model>(rng() % 3);
+        s.age = static_cast<double>(5 + rng() % 56) + (rng() % 4 == 0 ? 0.25 : 0.0);
+        s.trees = 300.0 + 2200.0 * u(rng);
+        s.ba = std::clamp((0.3 + 0.5 * u(rng)) * s.age, 2.0, 45.0);
+        s.shift = rng() % 5 == 0 ? 1.5 : 0.0;
+        if (rng() % 3 == 0) {
+            s.height = 5.0 + 20.0 * u(rng);
+            s.height_age = static_cast<double>(15 + rng() % 35);
+        } else {
+            s.site = 12.0 + 20.0 * u(rng);
+        }
+    }
+    return stands;
+}
+
+TEST(Inventory, ProjectionIsTheExportsBitForBitAndIndependentOfThreads)
+{
+    const auto stands = random_stands(11, 6000);
+    sylvo::ProjectSpec spec;
+    spec.years = 20.0;
+    spec.merch_limit = 12.0;
+    spec.options.threads = 1;
+    std::vector<sylvo::ProjectedStand> one(stands.size()), three(stands.size());
+    sylvo::project_inventory(stands, spec, one);
+    spec.options.threads = 3;
+    sylvo::project_inventory(stands, spec, three);
+
+    std::array<sylvo_test::LoadedLibrary, 3> libs{sylvo_test::load('a'), sylvo_test::load('b'), sylvo_test::load('c')};
+    std::size_t ok = 0, no_site = 0, no_stand = 0;
+    for (std::size_t i = 0; i < stands.size(); ++i) {
+        const auto& s = stands[i];
+        const auto& r = one[i];
+        ASSERT_EQ(r.status, three[i].status);
+        for (double sylvo::ProjectedStand::*f : {&sylvo::ProjectedStand::trees, &sylvo::ProjectedStand::ba,
+                                                &sylvo::ProjectedStand::height, &sylvo::ProjectedStand::merch_volume})
+            ASSERT_EQ(bits(r.*f), bits(three[i].*f)) << i;
+        const auto& lib = libs[static_cast<std::size_t>(s.model)];
+        double site = s.site;
+        if (std::isnan(site)) {
+            site = lib->SylvoSite(s.height, s.height_age, s.shift);
+            if (site == 0.0) {
+                EXPECT_EQ(r.status.rfind("no site index", 0), 0u) << r.status;
+                EXPECT_TRUE(std::isnan(r.trees));
+                ++no_site;
+                continue;
+            }
+        }
+        double n = s.trees, b = s.ba;
+        const double t2 = s.age + 20.0;
+        lib->SylvoGrow(s.age, t2, &n, &b);
+        const double h = lib->SylvoHeight(t2, site, s.shift);
+        if (!(n >= 1.0 && b > 0.0 && std::isfinite(b) && h > 0.0) ||
+            !(n * std::pow(std::sqrt(12732.3954473516 * b / n) / 25.0, 1.605) <= 1500.0)) {
+            EXPECT_EQ(r.status.rfind("no longer a stand at age ", 0), 0u) << r.status;
+            EXPECT_EQ(r.end_age, t2);
+            ++no_stand;
+            continue;
+        }
+        ASSERT_EQ(r.status, "ok") << i;
+        EXPECT_EQ(bits(r.site), bits(site));
+        EXPECT_EQ(bits(r.trees), bits(n)) << i;
+        EXPECT_EQ(bits(r.ba), bits(b)) << i;
+        EXPECT_EQ(bits(r.height), bits(h)) << i;
+        EXPECT_EQ(bits(r.volume), bits(lib->SylvoVolume(h, n, b))) << i;
+        EXPECT_EQ(bits(r.merch_volume), bits(lib->SylvoMerchVol(h, n, b, 12.0))) << i;
+        EXPECT_EQ(r.notes, sylvo::volume_notes(b, r.volume, r.merch_volume));
+        ++ok;
+    }
+    EXPECT_GT(ok, 2000u);
+    EXPECT_GT(no_site + no_stand, 100u);
+}
+
+TEST(Inventory, BadStandsAreFlaggedByColumnAndBadSpecsThrow)
+{
+    sylvo::InventoryStand good;
+    good.age = 20;
+    good.trees = 1000;
+    good.ba = 20;
+    good.site = 24;
+    auto with = [&](auto change) {
+        sylvo::InventoryStand s = good;
+        change(s);
+        return sylvo::check_stand(s);
+    };
+    EXPECT_EQ(sylvo::check_stand(good), "");
+    EXPECT_EQ(with([](auto& s) { s.age = 0; }).rfind("age_yr: ", 0), 0u);
+    EXPECT_EQ(with([](auto& s) { s.age = 1000.5; }).rfind("age_yr: ", 0), 0u);
+    EXPECT_EQ(with([](auto& s) { s.trees = -1; }).rfind("trees_per_ha: ", 0), 0u);
+    EXPECT_EQ(with([](auto& s) { s.ba = kNone; }).rfind("ba_m2_per_ha: ", 0), 0u);
+    EXPECT_EQ(with([](auto& s) { s.site = 1.3; }).rfind("site_m: ", 0), 0u);
+    EXPECT_EQ(with([](auto& s) { s.model = sylvo::Model::c, s.site = 1.372; }).rfind("site_m: ", 0), 0u);
+    EXPECT_EQ(with([](auto& s) { s.site = kNone; }).rfind("site_m: ", 0), 0u);
+    EXPECT_EQ(with([](auto& s) { s.site = kNone, s.height = 12; }).rfind("height_age_yr: ", 0), 0u);
+    EXPECT_EQ(with([](auto& s) { s.height = 12; }).rfind("height_m: ", 0), 0u);
+
+    std::vector<sylvo::InventoryStand> stands{good};
+    std::vector<sylvo::ProjectedStand> out(1), wrong(2);
+    sylvo::ProjectSpec spec;
+    EXPECT_THROW(sylvo::project_inventory(stands, spec, out), sylvo::InputError);  // neither to_age nor years
+    spec.to_age = 40;
+    spec.years = 5;
+    EXPECT_THROW(sylvo::project_inventory(stands, spec, out), sylvo::InputError);  // both
+    spec.years = kNone;
+    spec.max_sdi = 0;
+    EXPECT_THROW(sylvo::project_inventory(stands, spec, out), sylvo::InputError);
+    spec.max_sdi = 1500;
+    EXPECT_THROW(sylvo::project_inventory(stands, spec, wrong), sylvo::EngineError);
+    spec.years = kNone;
+    spec.to_age = 40;
+    sylvo::project_inventory(stands, spec, out);
+    EXPECT_EQ(out[0].status, "ok");
+}
+
+// A table from the exports: the rows' trees, basal area, height and volume.
+struct ExpectedRow {
+    double age, trees, ba, height, volume;
+};
+
+TEST(YieldTable, RowsAreTheExportsAndTheDensityRuleStopsTheRunaway)
+{
+    sylvo::TableSpec spec;
+    spec.model = sylvo::Model::a;
+    spec.site = 24;
+    spec.start_age = 10;
+    spec.trees = 1800;
+    spec.ba = 6;
+    spec.end_age = 60;
+    spec.merch_limit = 12;
+    spec.thinnings = sylvo::parse_thinnings("20:tph=800:p=20");
+    const sylvo::YieldTable table = sylvo::yield_table(spec);
+
+    auto lib = sylvo_test::load('a');
+    std::vector<ExpectedRow> want;
+    double n = 1800, b = 6, age = 10;
+    for (double a : {10.0, 15.0, 20.0, 20.0, 25.0, 30.0, 35.0, 40.0}) {
+        if (a != age) lib->SylvoGrow(age, a, &n, &b), age = a;
+        if (want.size() == 3) b = lib->SylvoBaAfter(20, n, b, 800), n = 800;  // the row after the thinning
+        const double h = lib->SylvoHeight(a, 24, 0);
+        want.push_back({a, n, b, h, lib->SylvoVolume(h, n, b)});
+    }
+    ASSERT_EQ(table.rows.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(table.rows[i].age, want[i].age);
+        EXPECT_EQ(bits(table.rows[i].trees), bits(want[i].trees)) << i;
+        EXPECT_EQ(bits(table.rows[i].ba), bits(want[i].ba)) << i;
+        EXPECT_EQ(bits(table.rows[i].height), bits(want[i].height)) << i;
+        EXPECT_EQ(bits(table.rows[i].volume), bits(want[i].volume)) << i;
+    }
+    EXPECT_TRUE(table.rows[3].after_thinning);
+    EXPECT_TRUE(std::isnan(table.rows[3].pai));
+    // Age 40 is kept with its volume of 0, noted; age 45 passes SDI 1500.
+    EXPECT_EQ(table.rows.back().volume, 0.0);
+    EXPECT_TRUE(table.rows.back().notes & sylvo::kNoteVolumeZero);
+    ASSERT_TRUE(table.stop.has_value());
+    EXPECT_EQ(table.stop->age, 45.0);
+    EXPECT_NE(table.stop->reason.find("stand density index"), std::string::npos);
+
+    // A lower maximum stops the same table earlier; a higher one later.
+    spec.max_sdi = 700;
+    EXPECT_EQ(sylvo::yield_table(spec).stop->age, 20.0);
+    spec.max_sdi = 1e12;
+    const sylvo::YieldTable loose = sylvo::yield_table(spec);
+    EXPECT_TRUE(!loose.stop || loose.stop->age > 45.0);
+    EXPECT_GT(loose.rows.size(), table.rows.size());
+}
+
+TEST(YieldTable, BadSpecsNameTheirField)
+{
+    sylvo::TableSpec spec;
+    spec.site = 24;
+    spec.start_age = 10;
+    spec.trees = 1800;
+    spec.ba = 6;
+    spec.end_age = 35;
+    auto field = [](const sylvo::TableSpec& s) {
+        try {
+            sylvo::yield_table(s);
+        } catch (const sylvo::InputError& e) {
+            return e.field();
+        }
+        return std::string("none");
+    };
+    EXPECT_EQ(field(spec), "none");
+    auto bad = spec;
+    bad.thinnings = sylvo::parse_thinnings("20:tph=2000:p=20");
+    EXPECT_EQ(field(bad), "--thin");
+    bad.thinning_field = "thinnings";
+    EXPECT_EQ(field(bad), "thinnings");
+    bad = spec, bad.site = 90;
+    EXPECT_EQ(field(bad), "site_m");
+    bad = spec, bad.site = kNone, bad.height = 90, bad.height_age = 30;
+    EXPECT_EQ(field(bad), "height_m");
+    bad = spec, bad.end_age = 10;
+    EXPECT_EQ(field(bad), "end_age_yr");
+    bad = spec, bad.interval = 1e-4;
+    EXPECT_EQ(field(bad), "interval_yr");
+    bad = spec, bad.thinnings = sylvo::parse_thinnings("25:tph=700:p=20;20:tph=900:p=20");
+    EXPECT_EQ(field(bad), "--thin");
+
+    EXPECT_THROW(sylvo::parse_thinning("20:tph=800"), sylvo::InputError);
+    EXPECT_THROW(sylvo::parse_thinning("20:tph=800:ba=20:p=5"), sylvo::InputError);
+    EXPECT_THROW(sylvo::parse_thinning("20:tph=nan:p=5"), sylvo::InputError);
+    const auto parsed = sylvo::parse_thinnings("20:tph=800:p=20;30.5:ba=25:p=7.5");
+    ASSERT_EQ(parsed.size(), 2u);
+    EXPECT_EQ(sylvo::format_thinning(parsed[1]), "30.5:ba=25:p=7.5");
+}
+
+TEST(InventoryTables, EachStandGetsTheTableOfItsSpecWhateverTheThreads)
+{
+    const auto stands = random_stands(5, 300);
+    std::vector<sylvo::TableStand> tables;
+    for (const auto& s : stands) {
+        sylvo::TableStand t;
+        t.stand = s;
+        t.end_age = s.age + 30;
+        t.merch_limit = 10;
+        t.thinnings = sylvo::parse_thinnings(tables.size() % 2 ? "" : sylvo::format_thinning(
+            sylvo::parse_thinning(std::to_string(static_cast<int>(s.age) + 5) + ":tph=300:p=20")));
+        tables.push_back(t);
+    }
+    const auto one = sylvo::inventory_tables(tables, 1500, {sylvo::Mode::exact, 1});
+    const auto two = sylvo::inventory_tables(tables, 1500, {sylvo::Mode::exact, 2});
+    std::size_t ok = 0;
+    for (std::size_t i = 0; i < tables.size(); ++i) {
+        ASSERT_EQ(one[i].status, two[i].status);
+        ASSERT_EQ(one[i].table.rows.size(), two[i].table.rows.size());
+        if (one[i].status != "ok") {
+            EXPECT_TRUE(one[i].table.rows.empty());
+            continue;
+        }
+        ++ok;
+        sylvo::TableSpec spec;
+        spec.model = tables[i].stand.model;
+        spec.site = tables[i].stand.site;
+        spec.height = tables[i].stand.height;
+        spec.height_age = tables[i].stand.height_age;
+        spec.shift = tables[i].stand.shift;
+        spec.start_age = tables[i].stand.age;
+        spec.trees = tables[i].stand.trees;
+        spec.ba = tables[i].stand.ba;
+        spec.end_age = tables[i].end_age;
+        spec.merch_limit = 10;
+        spec.thinnings = tables[i].thinnings;
+        const auto alone = sylvo::yield_table(spec);
+        ASSERT_EQ(alone.rows.size(), one[i].table.rows.size());
+        for (std::size_t k = 0; k < alone.rows.size(); ++k) {
+            EXPECT_EQ(bits(alone.rows[k].ba), bits(one[i].table.rows[k].ba));
+            EXPECT_EQ(bits(alone.rows[k].mai), bits(two[i].table.rows[k].mai));
+        }
+    }
+    EXPECT_GT(ok, 100u);
+}
+
+}  // namespace
