@@ -96,12 +96,14 @@ const char* const kProjectFooter =
     "sdi_per_ha, status (ok, or why the row has no numbers: the line and column at fault, no site index, or a "
     "stand that is no longer a stand at the end age), note (volume anomalies).\n"
     "Exit status 0 when every row was read (flagged rows included; a summary on standard error); 2 for a file that "
-    "cannot be opened, is empty or lacks a required column.";
+    "cannot be opened, is empty, has no header, lacks a required column or names a carried column like an output "
+    "column. The columns end_age_yr, interval_yr, merch_limit_cm and thinnings are for tables: project neither "
+    "reads nor carries them.";
 const char* const kTablesFooter =
     "Input as for project, plus optional columns end_age_yr, interval_yr, merch_limit_cm and thinnings (the --thin "
     "syntax, several separated by ';': 20:tph=800:p=20;30:ba=25:p=20). Output: id, the carried columns, then the "
     "columns of `sylvo table --format csv` and status (ok; on a table's last row why it stopped early; or why the "
-    "stand has no table).";
+    "stand has no table). Exit status as for project.";
 
 struct Cli {
     CLI::App app{"sylvo: yield tables and one-off queries on the Sylvo growth-and-yield model libraries.\n"
@@ -254,9 +256,11 @@ struct Cli {
         app.require_subcommand(0, 1);
         add_common(&app);
         app.footer(std::string("Commands: table (the default: sylvo takes the table's options without it), height, "
-                               "age, site, volume, thin, grow; `sylvo COMMAND --help` tells each value and its unit. "
+                               "age, site, volume, thin, grow, and for whole inventories in CSV files project and tables; "
+                               "`sylvo COMMAND --help` tells each value and its unit. "
                                "Exit status: 0 done; 2 an option's value is not accepted (one line on standard "
-                               "error, nothing printed); 3 the model leaves its valid range or has no answer.\n\n"
+                               "error, nothing printed); 3 the stand is no longer a stand before the end of its "
+                               "table, or a query has no answer.\n\n"
                                "The table: ") +
                    kTableFooter);
 
