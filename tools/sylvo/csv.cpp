@@ -29,16 +29,11 @@ bool CsvReader::next(CsvRecord& record)
 {
     if (!started_) {
         started_ = true;
-        // A UTF-8 byte-order mark is not part of the first field.
-        if (peek() == 0xEF) {
-            get();
-            if (get() != 0xBB || get() != 0xBF) {
-                record = CsvRecord{};
-                record.line = line_;
-                record.fault = "the file starts with a broken byte-order mark";
-                record.fault_column = 1;
-            }
-        }
+        // A UTF-8 byte-order mark is not part of the first field; any other
+        // start is read as it is.
+        if (peek() == 0xEF && end_ - pos_ >= 3 && static_cast<unsigned char>(buffer_[pos_ + 1]) == 0xBB &&
+            static_cast<unsigned char>(buffer_[pos_ + 2]) == 0xBF)
+            pos_ += 3;
     }
     record.text.clear();
     record.ends.clear();
@@ -55,7 +50,6 @@ bool CsvReader::next(CsvRecord& record)
     };
     int c = get();
     if (c == EOF) return false;
-    any_record_ = true;
     enum { start, unquoted, quoted, after_quote } state = start;
     bool field_chars = false;
     for (;; c = get()) {

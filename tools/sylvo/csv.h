@@ -39,8 +39,6 @@ public:
     bool next(CsvRecord& record);
     // Bytes read so far (for progress).
     long long bytes_read() const { return bytes_; }
-    // True when the input held nothing but an optional byte-order mark.
-    bool empty_input() const { return bytes_ <= 3 && !any_record_; }
     bool read_error() const { return std::ferror(file_) != 0; }
 
 private:
@@ -52,7 +50,7 @@ private:
     std::size_t pos_ = 0, end_ = 0;
     long long bytes_ = 0;
     long line_ = 1;
-    bool started_ = false, any_record_ = false;
+    bool started_ = false;
 };
 
 // Appends the shortest decimal that reads back as X (nothing for NaN).
