@@ -27,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 // Rows read, computed and written at a time: memory stays bounded whatever
 // the size of the file.
-constexpr std::size_t kBlockRows = 65536;
+constexpr std::size_t kBlockRows = 16384;
 constexpr std::size_t kBlockTables = 4096;
 
 // The columns the commands read by name.
