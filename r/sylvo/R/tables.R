@@ -1,0 +1,162 @@
+# Yield tables and inventories in data frames: the engine makes every
+# table and projection; this file checks options, moves columns between
+# data frames and the engine, and presents the results.
+
+# One number option: a single finite number above 0 (or NULL/NA where
+# NULL_OK), else an error naming it.
+check_number <- function(x, name, null_ok = FALSE, positive = TRUE) {
+  if (is.null(x) || (length(x) == 1L && is.na(x) && !is.nan(x))) {
+    if (null_ok) return(NA_real_)
+    stop(name, ": missing; accepted: a number", call. = FALSE)
+  }
+  if (!is.numeric(x) || length(x) != 1L || !is.finite(x) || (positive && x <= 0))
+    stop(name, ": ", deparse1(x), " is not ", if (positive) "a number above 0" else "a finite number",
+         "; accepted: one ", if (positive) "number above 0" else "finite number", call. = FALSE)
+  as.double(x)
+}
+
+yield_table <- function(model, site = NULL, height = NULL, height_age = NULL, shift = 0, start_age, trees, ba,
+                        end_age, interval = 5, merch_limit, thinnings = character(), max_sdi = 1500) {
+  model <- check_model(model)
+  if (is.null(site) && (is.null(height) || is.null(height_age)))
+    stop("site: missing, and so is height with height_age; accepted: site (m), or height (m) and height_age (yr)",
+         call. = FALSE)
+  if (!is.null(site) && (!is.null(height) || !is.null(height_age)))
+    stop("site: given with height or height_age; accepted: site, or height and height_age, not both",
+         call. = FALSE)
+  site <- check_number(site, "site", null_ok = TRUE)
+  height <- check_number(height, "height", null_ok = TRUE)
+  height_age <- check_number(height_age, "height_age", null_ok = TRUE)
+  shift <- check_number(shift, "shift", positive = FALSE)
+  if (missing(merch_limit)) stop("merch_limit: missing; accepted: a diameter limit in cm, or NA for none",
+                                 call. = FALSE)
+  merch_limit <- check_number(merch_limit, "merch_limit", null_ok = TRUE)
+  if (is.factor(thinnings)) thinnings <- as.character(thinnings)
+  if (!is.character(thinnings))
+    stop("thinnings: ", class(thinnings)[1], " is not text; accepted: strings such as \"20:tph=800:p=20\" or ",
+         "\"30:ba=25:p=20\"", call. = FALSE)
+  r <- .yield_table(model, site, height, height_age, shift,
+                    check_number(start_age, "start_age"), check_number(trees, "trees"), check_number(ba, "ba"),
+                    check_number(end_age, "end_age"), check_number(interval, "interval"), merch_limit,
+                    thinnings, check_number(max_sdi, "max_sdi"))
+  df <- as.data.frame(r$columns, stringsAsFactors = FALSE)
+  attr(df, "model") <- model
+  attr(df, "site") <- r$site
+  attr(df, "merch_limit") <- merch_limit
+  attr(df, "thinnings") <- thinnings
+  if (!is.null(r$stop)) {
+    attr(df, "stop_reason") <- r$stop$text
+    attr(df, "stop_age") <- r$stop$age
+  }
+  class(df) <- c("sylvo_yield_table", "data.frame")
+  df
+}
+
+print.sylvo_yield_table <- function(x, ...) {
+  # A subset of a table keeps the class but not the attributes.
+  if (!is.null(attr(x, "model"))) cat(sprintf("Yield table, %s (version %s), site index %s m\n", .model_name(attr(x, "model")),
+              format(.engine_info()$versions[[attr(x, "model")]]), format(attr(x, "site"), digits = 4)))
+  print(as.data.frame(unclass(x)[names(x)], stringsAsFactors = FALSE), ...)
+  if (!is.null(attr(x, "stop_reason"))) cat(attr(x, "stop_reason"), "\n", sep = "")
+  invisible(x)
+}
+
+# The inventory columns the engine reads, in the order .project and .tables
+# take them.
+inventory_columns <- c("model", "age_yr", "trees_per_ha", "ba_m2_per_ha", "site_m", "height_m", "height_age_yr",
+                       "shift_yr", "end_age_yr", "interval_yr", "merch_limit_cm", "thinnings")
+project_only <- c("end_age_yr", "interval_yr", "merch_limit_cm", "thinnings")
+
+# The engine's columns of DF (NULL where absent, text columns as character)
+# and their positions; the carried columns; checks of the layout.
+inventory_layout <- function(df, tables, out_keys) {
+  if (!is.data.frame(df)) stop("df: ", class(df)[1], " is not a data frame", call. = FALSE)
+  used <- if (tables) inventory_columns else setdiff(inventory_columns, project_only)
+  have <- names(df)
+  dup <- unique(have[duplicated(have) & have %in% c("id", inventory_columns)])
+  if (length(dup)) stop("df: the column ", dup[1], " appears more than once", call. = FALSE)
+  for (req in c("age_yr", "trees_per_ha", "ba_m2_per_ha"))
+    if (!req %in% have) stop("df: lacks the column ", req, call. = FALSE)
+  if (!"site_m" %in% have && !all(c("height_m", "height_age_yr") %in% have))
+    stop("df: lacks the column ",
+         if ("height_m" %in% have) "height_age_yr (and site_m)"
+         else if ("height_age_yr" %in% have) "height_m (and site_m)"
+         else "site_m (or height_m and height_age_yr)", call. = FALSE)
+  columns <- vector("list", length(inventory_columns))
+  position <- integer(length(inventory_columns))
+  for (k in seq_along(inventory_columns)) {
+    name <- inventory_columns[k]
+    if (name %in% used && name %in% have) {
+      x <- df[[name]]
+      if (is.factor(x) || name %in% c("model", "thinnings")) {
+        if (!(is.character(x) || is.factor(x) || all(is.na(x))))
+          stop("df: the column ", name, " is ", class(x)[1], "; accepted: text", call. = FALSE)
+        x <- as.character(x)
+      }
+      columns[[k]] <- x
+      position[k] <- match(name, have)
+    }
+  }
+  # The columns of a table's layout are neither read nor carried by a
+  # projection, so one data frame serves both.
+  carried <- setdiff(have, c("id", inventory_columns))
+  clash <- intersect(carried, out_keys)
+  if (length(clash))
+    stop("df: the column ", clash[1], " would be carried to the output, which has a column of that name; ",
+         "accepted: other names for the columns carried to the output", call. = FALSE)
+  list(columns = columns, position = position, carried = carried)
+}
+
+# id and the carried columns of DF's rows ROWS, then the engine's columns.
+bind_output <- function(df, rows, carried, cols) {
+  id <- if ("id" %in% names(df)) df[["id"]][rows] else rep("", length(rows))
+  start <- c(list(id = id), lapply(df[carried], function(x) x[rows]))
+  out <- c(start, cols)
+  out <- as.data.frame(out, stringsAsFactors = FALSE, optional = TRUE)
+  names(out) <- c("id", carried, names(cols))
+  out
+}
+
+project_inventory <- function(df, model = NULL, to_age = NULL, years = NULL, merch_limit = NULL, mode = "exact",
+                              threads = 0, max_sdi = 1500) {
+  model <- if (is.null(model)) "a" else check_model(model)
+  mode <- check_mode(mode)
+  threads <- check_threads(threads)
+  if (is.null(to_age) == is.null(years))
+    stop(if (is.null(to_age)) "to_age: missing, and so is years" else "to_age: given with years",
+         "; accepted: one of to_age and years", call. = FALSE)
+  to_age <- check_number(to_age, "to_age", null_ok = TRUE)
+  years <- check_number(years, "years", null_ok = TRUE)
+  merch <- !is.null(merch_limit)
+  merch_limit <- check_number(merch_limit, "merch_limit", null_ok = TRUE)
+  keys <- c("start_age_yr", "end_age_yr", "site_m", "height_m", "trees_per_ha", "ba_m2_per_ha", "qmd_cm",
+            "volume_m3_per_ha", if (merch) "merch_volume_m3_per_ha", "sdi_per_ha", "status", "note")
+  layout <- inventory_layout(df, FALSE, keys)
+  r <- .project(layout$columns, layout$position, nrow(df), model, to_age, years, merch_limit,
+                check_number(max_sdi, "max_sdi"), mode, threads)
+  bind_output(df, seq_len(nrow(df)), layout$carried, r[keys])
+}
+
+yield_tables <- function(df, model = NULL, end_age = NULL, interval = 5, merch_limit = NULL, threads = 0,
+                         max_sdi = 1500) {
+  model <- if (is.null(model)) "a" else check_model(model)
+  threads <- check_threads(threads)
+  end_age <- check_number(end_age, "end_age", null_ok = TRUE)
+  interval <- check_number(interval, "interval")
+  merch_limit <- check_number(merch_limit, "merch_limit", null_ok = TRUE)
+  keys <- c(.yield_table_keys(), "status")
+  layout <- inventory_layout(df, TRUE, keys)
+  if (is.na(end_age) && !"end_age_yr" %in% names(df))
+    stop("df: lacks the column end_age_yr, and no end_age is given; accepted: a column end_age_yr, or end_age ",
+         "for every stand", call. = FALSE)
+  r <- .tables(layout$columns, layout$position, nrow(df), model, end_age, interval, merch_limit,
+               check_number(max_sdi, "max_sdi"), threads)
+  bind_output(df, r$stand, layout$carried, c(r$columns, list(status = r$status)))
+}
+
+read_inventory <- function(file, ...) {
+  # Every field as text: the engine reads the numbers to the nearest
+  # double, and a field that is no number is flagged on its row.
+  utils::read.csv(file, colClasses = "character", na.strings = character(), check.names = FALSE,
+                  stringsAsFactors = FALSE, ...)
+}
