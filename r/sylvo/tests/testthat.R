@@ -1,0 +1,4 @@
+library(testthat)
+library(sylvo)
+
+test_check("sylvo")
