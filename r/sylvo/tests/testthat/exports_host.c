@@ -2,7 +2,10 @@
  * input and prints the result exactly: the reference the package's values
  * are compared with. Usage: exports_host LIBRARY FUNCTION < lines, each line
  * the arguments as C99 hexadecimal floats; output one line per input line
- * (two values for grow), hexadecimal, or NaN, Inf, -Inf. */
+ * (two values for grow), hexadecimal, or NaN, Inf, -Inf.
+ * exports_host - parse: reads one decimal number a line to the nearest
+ * double (the C library's strtod) and prints it the same way; an empty line
+ * gives NA. */
 #include <dlfcn.h>
 #include <math.h>
 #include <stdio.h>
@@ -23,6 +26,19 @@ static void put(double x)
 int main(int argc, char** argv)
 {
     if (argc != 3) { fprintf(stderr, "usage: exports_host LIBRARY FUNCTION\n"); return 2; }
+    if (strcmp(argv[2], "parse") == 0) {
+        char text[256];
+        while (fgets(text, sizeof text, stdin)) {
+            text[strcspn(text, "\r\n")] = 0;
+            char* end;
+            double x = strtod(text, &end);
+            if (text[0] == 0) fputs("NA", stdout);
+            else if (*end != 0) { fprintf(stderr, "not a number: %s\n", text); return 2; }
+            else put(x);
+            putchar('\n');
+        }
+        return 0;
+    }
     void* lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
     if (!lib) { fprintf(stderr, "%s\n", dlerror()); return 2; }
     static const struct { const char* fn; const char* symbol; int args; } table[] = {

@@ -65,7 +65,19 @@ read_cli_csv <- function(lines) {
   utils::read.csv(text = lines, colClasses = "character", na.strings = character(), check.names = FALSE)
 }
 
-# Numbers of a CSV column: empty fields are NA.
-cli_numbers <- function(x) ifelse(x == "", NA_real_, suppressWarnings(as.numeric(x)))
+# The exact text of a CSV column's numbers, read by the C library's strtod
+# (R's own reader is not always correctly rounded): "NA" for an empty field.
+cli_hex <- function(x) {
+  input <- tempfile()
+  on.exit(unlink(input))
+  writeLines(x, input)
+  out <- system2(exports_host(), c("-", "parse"), stdin = input, stdout = TRUE)
+  if (!is.null(attr(out, "status")) || length(out) != length(x)) stop("the exports host cannot read ", x[1])
+  out
+}
+
+# The same text of doubles: "NA" for NA and NaN (the command line writes
+# both as an empty field).
+hex_na <- function(x) ifelse(is.na(x), "NA", hex(x))
 
 inventory_file <- function() system.file("extdata", "inventory.csv", package = "sylvo", mustWork = TRUE)

@@ -1,0 +1,171 @@
+# Yield tables, projections and inventories of tables against the sylvo
+# command line's CSV output, and the data frames' own rules: bad rows keep
+# their place with a reason, carried columns, errors naming the argument.
+
+table_keys <- c("age_yr", "height_m", "trees_per_ha", "ba_m2_per_ha", "qmd_cm", "volume_m3_per_ha",
+                "merch_volume_m3_per_ha", "removed_trees_per_ha", "removed_ba_m2_per_ha",
+                "removed_volume_m3_per_ha", "mai_m3_per_ha_yr", "pai_m3_per_ha_yr", "sdi_per_ha")
+
+# Every number column of GOT equals the CLI's text field for field (the
+# shortest text that reads back to the same double), with empty fields NA.
+expect_numbers_as_cli <- function(got, cli, keys) {
+  for (k in keys) expect_identical(hex_na(got[[k]]), cli_hex(cli[[k]]), label = k)
+}
+
+# The command line names a line of the file, the package a row of the data
+# frame: the made-up inventory has one line of header and no line breaks
+# inside a field.
+as_rows <- function(status) {
+  m <- regmatches(status, regexec("^line ([0-9]+)(.*)$", status))
+  vapply(seq_along(status), function(i) if (length(m[[i]]) == 3L)
+    paste0("row ", as.integer(m[[i]][2]) - 1L, m[[i]][3]) else status[i], "")
+}
+
+stands <- list(
+  list(model = "a", site = 24, start_age = 10, trees = 1800, ba = 6, end_age = 35, interval = 5,
+       merch_limit = 12, thinnings = "20:tph=800:p=20"),
+  list(model = "b", height = 16, height_age = 30, start_age = 10, trees = 1800, ba = 6, end_age = 33,
+       interval = 5, merch_limit = 10, thinnings = c("17.5:tph=900:p=15", "25:ba=18:p=25")),
+  list(model = "c", site = 28, start_age = 12, trees = 1500, ba = 10, end_age = 52, interval = 4,
+       merch_limit = 12, thinnings = c("20:tph=700:p=10", "36:ba=35:p=25"), shift = 1),
+  # Runs past Model A's valid range: the table stops at 45.
+  list(model = "a", site = 24, start_age = 10, trees = 1800, ba = 6, end_age = 60, interval = 5,
+       merch_limit = 12, thinnings = "20:tph=800:p=20")
+)
+
+cli_args <- function(s) {
+  args <- c("table", "--model", s$model, "--start-age", s$start_age, "--trees", s$trees, "--ba", s$ba,
+            "--end-age", s$end_age, "--interval", s$interval, "--merch-limit", s$merch_limit, "--format", "csv")
+  if (!is.null(s$site)) args <- c(args, "--site", s$site)
+  if (!is.null(s$height)) args <- c(args, "--height", s$height, "--height-age", s$height_age)
+  if (!is.null(s$shift)) args <- c(args, "--shift", s$shift)
+  c(args, paste0("--thin=", s$thinnings))
+}
+
+test_that("yield tables equal sylvo table's CSV, rows, numbers and notes", {
+  skip_without_cli()
+  for (s in stands) {
+    got <- do.call(yield_table, s)
+    out <- run_cli(cli_args(s))
+    cli <- read_cli_csv(out)
+    expect_s3_class(got, "sylvo_yield_table")
+    expect_identical(names(got), names(cli))
+    expect_identical(nrow(got), nrow(cli))
+    expect_numbers_as_cli(got, cli, table_keys)
+    expect_identical(got$note, cli$note)
+    stopped <- identical(attr(out, "status"), 3L)
+    expect_identical(!is.null(attr(got, "stop_reason")), stopped)
+    if (stopped) {
+      expect_match(attr(out, "stderr"), paste("at age", attr(got, "stop_age")), fixed = TRUE, all = FALSE)
+      expect_match(attr(got, "stop_reason"), "stand density index 2303.72222")
+    }
+  }
+})
+
+test_that("yield_table refuses bad stands and thinnings with the argument's name", {
+  base <- list(model = "a", site = 24, start_age = 10, trees = 1800, ba = 6, end_age = 35, merch_limit = 12)
+  call_with <- function(...) do.call(yield_table, utils::modifyList(base, list(...)))
+  expect_error(call_with(trees = -5), "^trees: -5 is not a number above 0")
+  expect_error(call_with(end_age = 5), "end")
+  expect_error(call_with(thinnings = "20:tph=800"), "thinnings")
+  expect_error(call_with(thinnings = "20:tph=5000:p=20"), "thinnings")
+  expect_error(call_with(site = NULL), "^site: missing, and so is height")
+  expect_error(call_with(height = 15, height_age = 30), "^site: given with height")
+  expect_error(call_with(model = "x"), "^model:")
+  expect_error(yield_table("a", site = 24, start_age = 10, trees = 1800, ba = 6, end_age = 35), "^merch_limit: missing")
+  # Without a merchantable limit (NA) the column is NA throughout.
+  t <- call_with(merch_limit = NA)
+  expect_true(all(is.na(t$merch_volume_m3_per_ha)))
+  expect_identical(t$volume_m3_per_ha, call_with()$volume_m3_per_ha)
+})
+
+test_that("project_inventory equals sylvo project on the made-up inventory, flagged rows in place", {
+  skip_without_cli()
+  inv <- read_inventory(inventory_file())
+  for (opt in list(list(to_age = 40, merch_limit = 12, cli = c("--to-age", "40", "--merch-limit", "12")),
+                   list(years = 17.5, model = "b", cli = c("--years", "17.5", "--model", "b")))) {
+    got <- do.call(project_inventory, c(list(inv), opt[setdiff(names(opt), "cli")]))
+    cli <- read_cli_csv(run_cli(c("project", "--input", inventory_file(), opt$cli)))
+    expect_identical(names(got), names(cli))
+    expect_identical(got$id, cli$id)
+    expect_identical(got$stratum, cli$stratum)
+    expect_numbers_as_cli(got, cli, setdiff(names(cli), c("id", "stratum", "status", "note")))
+    expect_identical(got$note, cli$note)
+    # The command line names the file's line, the package the data frame's row.
+    expect_identical(got$status, as_rows(cli$status))
+    expect_false(identical(got$status, cli$status))
+  }
+  # The same inventory read by read.csv, with numeric columns, gives the same.
+  inv2 <- utils::read.csv(inventory_file())
+  expect_identical(project_inventory(inv2, to_age = 40, merch_limit = 12)[, -(1:2)],
+                   project_inventory(inv, to_age = 40, merch_limit = 12)[, -(1:2)])
+})
+
+test_that("yield_tables equals sylvo tables on the made-up inventory", {
+  skip_without_cli()
+  inv <- read_inventory(inventory_file())
+  got <- yield_tables(inv, merch_limit = 12, interval = 10)
+  cli <- read_cli_csv(run_cli(c("tables", "--input", inventory_file(), "--merch-limit", "12", "--interval", "10")))
+  expect_identical(names(got), names(cli))
+  expect_identical(got$id, cli$id)
+  expect_numbers_as_cli(got, cli, table_keys)
+  expect_identical(got$note, cli$note)
+  expect_identical(got$status, as_rows(cli$status))
+})
+
+test_that("bad rows of a data frame keep their place with the row, column and reason", {
+  df <- data.frame(id = c("ok1", "neg", "text", "empty", "model", "nan", "ok2"),
+                   plot = c(1, 2, 3, 4, 5, 6, 7),
+                   model = c("a", "b", "c", "a", "z", NA, ""),
+                   age_yr = c(20, 20, 20, NA, 20, 20, 30),
+                   trees_per_ha = c("1000", "-5", "1.2k", "900", "900", "900", "+1200"),
+                   ba_m2_per_ha = c(20, 20, 20, 20, 20, NaN, 25),
+                   site_m = 24, stringsAsFactors = FALSE)
+  p <- project_inventory(df, years = 10, model = "b")
+  expect_identical(p$id, df$id)
+  expect_identical(p$plot, df$plot)
+  expect_identical(p$status, c(
+    "ok",
+    "row 2, column 5 (trees_per_ha): -5 is not above 0",
+    "row 3, column 5 (trees_per_ha): '1.2k' is not a number",
+    "row 4, column 4 (age_yr): empty; a number is needed",
+    "row 5, column 3 (model): 'z' is not a model; accepted: a, b or c",
+    "row 6, column 6 (ba_m2_per_ha): 'NaN' is not a finite number",
+    "ok"))
+  expect_true(all(is.na(p$trees_per_ha[2:6])))
+  # Row 1 is model a from its column, row 7 the default model b (an empty
+  # field); "+1200" reads as 1200.
+  expect_identical(p$trees_per_ha[c(1, 7)],
+                   c(sylvo_grow("a", 20, 30, 1000, 20)$trees_per_ha, sylvo_grow("b", 30, 40, 1200, 25)$trees_per_ha))
+  t <- yield_tables(cbind(df, end_age_yr = 40, thinnings = c("25:tph=700:p=20", "", "", "", "", "", "x")),
+                    model = "b")
+  expect_identical(unique(t$id), df$id)
+  expect_identical(t$status[t$id != "ok1"], c(p$status[2:6], t$status[t$id == "ok2"]))
+  expect_match(t$status[t$id == "ok2"], "^row 7, column 9 \\(thinnings\\): 'x' does not start with an age")
+  expect_identical(unique(t$status[t$id == "ok1"]), "ok")
+})
+
+test_that("the layout of a data frame is checked before any stand", {
+  inv <- read_inventory(inventory_file())
+  expect_error(project_inventory(inv), "^to_age: missing, and so is years")
+  expect_error(project_inventory(inv, to_age = 40, years = 5), "^to_age: given with years")
+  expect_error(project_inventory(inv[, names(inv) != "trees_per_ha"], to_age = 40), "lacks the column trees_per_ha")
+  expect_error(project_inventory(inv[, !names(inv) %in% c("site_m", "height_age_yr")], to_age = 40),
+               "lacks the column height_age_yr \\(and site_m\\)")
+  expect_error(project_inventory(cbind(inv, qmd_cm = 1), to_age = 40), "the column qmd_cm would be carried")
+  expect_error(project_inventory(list(a = 1), to_age = 40), "^df: list is not a data frame")
+  expect_error(yield_tables(inv[, names(inv) != "end_age_yr"]), "lacks the column end_age_yr, and no end_age")
+  # A projection leaves the columns of a table's layout out.
+  expect_false(any(c("thinnings", "interval_yr") %in% names(project_inventory(inv, years = 5))))
+})
+
+test_that("plot draws a yield table and refuses one without rows", {
+  t <- yield_table("b", site = 24, start_age = 10, trees = 1800, ba = 6, end_age = 60, merch_limit = 12,
+                   thinnings = c("20:tph=800:p=20", "35:ba=22:p=20"))
+  file <- tempfile(fileext = ".png")
+  grDevices::png(file, width = 900, height = 700)
+  expect_identical(plot(t), t)
+  grDevices::dev.off()
+  expect_gt(file.size(file), 10000)
+  expect_error(plot(t[0, ]), "no rows")
+})
