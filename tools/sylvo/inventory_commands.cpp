@@ -10,9 +10,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
-#include <exception>
 #include <future>
-#include <thread>
 
 #include "csv.h"
 #include "errors.h"
@@ -375,38 +373,6 @@ private:
     bool first_ = true;
 };
 
-// Calls BODY(begin, end, part) on PARTS consecutive ranges of [0, count),
-// each on a thread of its own; an exception is rethrown after all ended.
-template <class Body>
-void in_parts(std::size_t count, std::size_t parts, Body body)
-{
-    if (parts <= 1) {
-        body(std::size_t{0}, count, std::size_t{0});
-        return;
-    }
-    std::vector<std::exception_ptr> errors(parts);
-    std::vector<std::thread> threads;
-    auto run = [&](std::size_t k) {
-        try {
-            body(count * k / parts, count * (k + 1) / parts, k);
-        } catch (...) {
-            errors[k] = std::current_exception();
-        }
-    };
-    for (std::size_t k = 0; k + 1 < parts; ++k) threads.emplace_back(run, k);
-    run(parts - 1);
-    for (std::thread& t : threads) t.join();
-    for (const std::exception_ptr& e : errors)
-        if (e) std::rethrow_exception(e);
-}
-
-// Threads for reading or writing COUNT rows.
-std::size_t parts_for(const sylvo::Options& options, std::size_t count)
-{
-    return std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(sylvo::thread_count(options, count)),
-                                                          count / 2048));
-}
-
 // A progress line on standard error, only when it is a terminal and the
 // job has run for more than a second; cleared at the end.
 class Progress {
@@ -496,18 +462,33 @@ int run_project(const InventoryOptions& options)
         writer.header(header);
     }
 
-    // Two blocks in flight: while one is formatted and written on a thread
-    // of its own, the next is read and projected.
+    // Three blocks in flight, each stage on a thread of its own: the next
+    // block is read, this one projected, the one before formatted and
+    // written.
     struct Block {
         std::vector<CsvRecord> records = std::vector<CsvRecord>(kBlockRows);
         std::vector<std::string> status = std::vector<std::string>(kBlockRows);
-        std::vector<sylvo::InventoryStand> all = std::vector<sylvo::InventoryStand>(kBlockRows), stands;
+        std::vector<sylvo::InventoryStand> stands;
         std::vector<long> result_of = std::vector<long>(kBlockRows);  // the row's result, or -1 if flagged
         std::vector<sylvo::ProjectedStand> results;
         std::string text;
         std::size_t n = 0;
         long long flagged = 0;
         unsigned notes = 0;
+    };
+    auto read_block = [&](Block& B) {
+        B.n = 0;
+        while (B.n < kBlockRows && reader.next(B.records[B.n])) ++B.n;
+        B.stands.clear();
+        sylvo::InventoryStand stand;
+        for (std::size_t i = 0; i < B.n; ++i) {
+            B.status[i] = read_stand(B.records[i], layout, defaults, stand, nullptr);
+            B.result_of[i] = -1;
+            if (B.status[i].empty()) {
+                B.result_of[i] = static_cast<long>(B.stands.size());
+                B.stands.push_back(stand);
+            }
+        }
     };
     auto format = [&](Block& B) {
         std::string& buf = B.text;
@@ -542,33 +523,21 @@ int run_project(const InventoryOptions& options)
     };
 
     Progress progress(in->size);
-    std::array<Block, 2> blocks;
-    // done[slot]: the block in that slot is written; last: the latest block
-    // is written (each block's writing waits for the one before it).
-    std::array<std::shared_future<void>, 2> done;
+    std::array<Block, 3> blocks;
+    // written[slot]: the block in that slot is written; last: the latest
+    // block is written (each block's writing waits for the one before it).
+    std::array<std::shared_future<void>, 3> written;
     std::shared_future<void> last;
+    std::future<void> reading;
     long long count = 0, flagged = 0;
     unsigned notes = 0;
     try {
-        for (std::size_t k = 0;; ++k) {
-            const std::size_t slot = k % 2;
-            if (done[slot].valid()) done[slot].get();
-            Block& B = blocks[slot];
-            B.n = 0;
-            while (B.n < kBlockRows && reader.next(B.records[B.n])) ++B.n;
-            if (B.n == 0) break;
-            in_parts(B.n, parts_for(spec.options, B.n), [&](std::size_t begin, std::size_t end, std::size_t) {
-                for (std::size_t i = begin; i < end; ++i)
-                    B.status[i] = read_stand(B.records[i], layout, defaults, B.all[i], nullptr);
-            });
-            B.stands.clear();
-            for (std::size_t i = 0; i < B.n; ++i) {
-                B.result_of[i] = -1;
-                if (B.status[i].empty()) {
-                    B.result_of[i] = static_cast<long>(B.stands.size());
-                    B.stands.push_back(B.all[i]);
-                }
-            }
+        read_block(blocks[0]);
+        for (std::size_t k = 0; blocks[k % 3].n > 0; ++k) {
+            Block& B = blocks[k % 3];
+            Block& next = blocks[(k + 1) % 3];
+            if (written[(k + 1) % 3].valid()) written[(k + 1) % 3].get();
+            reading = std::async(std::launch::async, [&] { read_block(next); });
             B.results.resize(B.stands.size());
             sylvo::project_inventory(B.stands, spec, B.results);
             last = std::async(std::launch::async, [&, &B = B, before = last] {
@@ -578,12 +547,14 @@ int run_project(const InventoryOptions& options)
                        notes |= B.notes;
                        writer.put(B.text);
                    }).share();
-            done[slot] = last;
+            written[k % 3] = last;
+            reading.get();
             count += static_cast<long long>(B.n);
             progress.update(count, reader.bytes_read());
         }
         if (last.valid()) last.get();
     } catch (...) {
+        if (reading.valid()) reading.wait();
         if (last.valid()) last.wait();
         throw;
     }
