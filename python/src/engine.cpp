@@ -1,0 +1,568 @@
+// sylvo._engine: the Python package's bridge to the engine's C++ interface.
+// It moves numbers between numpy arrays (or data-frame columns) and the
+// engine, and hands results back; no model arithmetic happens here. The
+// pure-Python layer (sylvo/__init__.py) broadcasts and checks arguments.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sylvo/engine.hpp"
+#include "sylvo/inventory.hpp"
+#include "sylvo/yield_table.hpp"
+
+namespace py = pybind11;
+
+namespace {
+
+// A one-dimensional contiguous float64 array as the engine's span. The
+// Python layer hands over only such arrays (so nothing is copied here);
+// anything else is a programming error of that layer.
+sylvo::In in(const py::array& a, const char* name)
+{
+    if (!py::isinstance<py::array_t<double>>(a) || a.ndim() != 1 || !(a.flags() & py::array::c_style))
+        throw py::type_error(std::string(name) + ": a one-dimensional contiguous float64 array is needed");
+    return {static_cast<const double*>(a.data()), static_cast<std::size_t>(a.shape(0))};
+}
+
+sylvo::Out out(py::array& a, const char* name)
+{
+    if (!py::isinstance<py::array_t<double>>(a) || a.ndim() != 1 || !(a.flags() & py::array::c_style) ||
+        !a.writeable())
+        throw py::type_error(std::string(name) + ": a writeable one-dimensional contiguous float64 array is needed");
+    return {static_cast<double*>(a.mutable_data()), static_cast<std::size_t>(a.shape(0))};
+}
+
+sylvo::Options options_of(const std::string& mode, int threads)
+{
+    sylvo::Options o;
+    o.mode = sylvo::parse_mode(mode);
+    o.threads = threads;
+    return o;
+}
+
+void grow(const std::string& model, const py::array& t1, const py::array& t2, const py::array& trees,
+          const py::array& ba, py::array trees_out, py::array ba_out, const std::string& mode, int threads)
+{
+    const sylvo::Model m = sylvo::parse_model(model);
+    const sylvo::Options o = options_of(mode, threads);
+    const sylvo::In a = in(t1, "t1"), b = in(t2, "t2"), c = in(trees, "trees"), d = in(ba, "ba");
+    const sylvo::Out x = out(trees_out, "trees_out"), y = out(ba_out, "ba_out");
+    py::gil_scoped_release release;
+    sylvo::grow(m, a, b, c, d, x, y, o);
+}
+
+using Fn3 = void (*)(sylvo::Model, sylvo::In, sylvo::In, sylvo::In, sylvo::Out, const sylvo::Options&);
+using Fn4 = void (*)(sylvo::Model, sylvo::In, sylvo::In, sylvo::In, sylvo::In, sylvo::Out, const sylvo::Options&);
+
+template <Fn3 F>
+void batch3(const std::string& model, const py::array& x, const py::array& y, const py::array& z, py::array r,
+            const std::string& mode, int threads)
+{
+    const sylvo::Model m = sylvo::parse_model(model);
+    const sylvo::Options o = options_of(mode, threads);
+    const sylvo::In a = in(x, "x"), b = in(y, "y"), c = in(z, "z");
+    const sylvo::Out o1 = out(r, "out");
+    py::gil_scoped_release release;
+    F(m, a, b, c, o1, o);
+}
+
+template <Fn4 F>
+void batch4(const std::string& model, const py::array& w, const py::array& x, const py::array& y,
+            const py::array& z, py::array r, const std::string& mode, int threads)
+{
+    const sylvo::Model m = sylvo::parse_model(model);
+    const sylvo::Options o = options_of(mode, threads);
+    const sylvo::In a = in(w, "w"), b = in(x, "x"), c = in(y, "y"), d = in(z, "z");
+    const sylvo::Out o1 = out(r, "out");
+    py::gil_scoped_release release;
+    F(m, a, b, c, d, o1, o);
+}
+
+// ---------------------------------------------------------------------------
+// Data frames. The Python layer passes each column the engine reads as a
+// float64 array (a numeric column: NaN is an empty cell) or as a list of
+// Python objects (a text column: str is read as the command line reads a CSV
+// field, None an empty cell, a float or int its value).
+
+enum Column { kModel, kAge, kTrees, kBa, kSite, kHeight, kHeightAge, kShift, kEndAge, kInterval, kMerchLimit,
+              kThinnings, kColumns };
+const char* const kColumnNames[kColumns] = {"model", "age_yr", "trees_per_ha", "ba_m2_per_ha", "site_m",
+                                            "height_m", "height_age_yr", "shift_yr", "end_age_yr",
+                                            "interval_yr", "merch_limit_cm", "thinnings"};
+
+enum class Fault { none, empty, not_number, not_finite };
+
+struct ColumnData {
+    int position = 0;  // 1-based position in the data frame, 0: absent
+    const double* numbers = nullptr;
+    std::vector<py::object> cells;  // a text column
+    // Text columns are read before the engine runs, with the GIL held;
+    // these hold each cell as text (or empty for None) and whether the cell
+    // was a number object.
+    std::vector<std::string> text;
+    std::vector<double> value;
+    std::vector<signed char> kind;  // 0: None, 1: text, 2: number
+};
+
+std::string shortest(double x)
+{
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+    return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
+}
+
+// A text field read to the nearest double, as sylvo project reads a CSV
+// field (no leading plus sign for from_chars, so it is skipped once).
+Fault parse_text(const std::string& text, double& value)
+{
+    if (text.empty()) return Fault::empty;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (*first == '+') {
+        ++first;
+        if (first == last || *first == '-' || *first == '+') return Fault::not_number;
+    }
+    auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
+    if (end != last || first == last) return Fault::not_number;
+    if (ec != std::errc() || !std::isfinite(value)) return Fault::not_finite;
+    return Fault::none;
+}
+
+struct Frame {
+    ColumnData col[kColumns];
+    std::size_t rows = 0;
+    long long offset = 0;  // rows before this frame (a partition of a larger one)
+
+    bool has(Column c) const { return col[c].position > 0; }
+
+    Fault number(Column c, std::size_t i, double& value, std::string& text) const
+    {
+        const ColumnData& d = col[c];
+        if (d.numbers) {
+            const double x = d.numbers[i];
+            if (std::isnan(x)) return Fault::empty;  // pandas' missing value
+            value = x;
+            if (!std::isfinite(x)) {
+                text = x > 0 ? "inf" : "-inf";
+                return Fault::not_finite;
+            }
+            return Fault::none;
+        }
+        switch (d.kind[i]) {
+        case 0: return Fault::empty;
+        case 2:
+            value = d.value[i];
+            if (std::isnan(value)) return Fault::empty;
+            if (!std::isfinite(value)) {
+                text = value > 0 ? "inf" : "-inf";
+                return Fault::not_finite;
+            }
+            return Fault::none;
+        default:
+            text = d.text[i];
+            return parse_text(text, value);
+        }
+    }
+
+    // The cell of a text column (model, thinnings) as text; "" for empty.
+    std::string text(Column c, std::size_t i) const
+    {
+        const ColumnData& d = col[c];
+        if (d.numbers) return std::isnan(d.numbers[i]) ? std::string() : shortest(d.numbers[i]);
+        if (d.kind[i] == 2) return std::isnan(d.value[i]) ? std::string() : shortest(d.value[i]);
+        return d.text[i];
+    }
+
+    std::string row_text(std::size_t i) const { return "row " + std::to_string(offset + static_cast<long long>(i) + 1); }
+    std::string at_column(std::size_t i, Column c) const
+    {
+        return row_text(i) + ", column " + std::to_string(col[c].position) + " (" + kColumnNames[c] + ")";
+    }
+    // An engine reason "FIELD: TEXT" with the row and column put in front.
+    std::string locate(const std::string& reason, std::size_t i) const
+    {
+        const std::size_t colon = reason.find(':');
+        const std::string field = reason.substr(0, colon);
+        for (int c = 0; c < kColumns; ++c)
+            if (field == kColumnNames[c]) {
+                if (has(static_cast<Column>(c)))
+                    return at_column(i, static_cast<Column>(c)) + reason.substr(colon);
+                break;
+            }
+        return row_text(i) + " (" + field + ")" + (colon == std::string::npos ? "" : reason.substr(colon));
+    }
+};
+
+// Reads the columns dict {name: (position, array or list)} into a Frame,
+// with the GIL held.
+void load_frame(Frame& f, const py::dict& columns, std::size_t rows, long long offset)
+{
+    f.rows = rows;
+    f.offset = offset;
+    for (int c = 0; c < kColumns; ++c) {
+        if (!columns.contains(kColumnNames[c])) continue;
+        const auto entry = columns[kColumnNames[c]].cast<py::tuple>();
+        ColumnData& d = f.col[c];
+        d.position = entry[0].cast<int>();
+        py::object data = entry[1];
+        if (py::isinstance<py::array>(data)) {
+            py::array a = data;
+            d.numbers = in(a, kColumnNames[c]).data();
+            if (static_cast<std::size_t>(a.shape(0)) != rows) throw py::value_error("column length mismatch");
+            d.cells.push_back(a);  // keeps the array alive
+            continue;
+        }
+        const auto list = data.cast<py::list>();
+        if (list.size() != rows) throw py::value_error("column length mismatch");
+        d.text.resize(rows);
+        d.value.assign(rows, 0.0);
+        d.kind.assign(rows, 0);
+        for (std::size_t i = 0; i < rows; ++i) {
+            py::handle h = list[i];
+            if (h.is_none()) continue;
+            if (py::isinstance<py::str>(h)) {
+                d.kind[i] = 1;
+                d.text[i] = h.cast<std::string>();
+            } else if (py::isinstance<py::bool_>(h)) {
+                d.kind[i] = 1;
+                d.text[i] = h.cast<bool>() ? "True" : "False";
+            } else if (py::isinstance<py::float_>(h) || py::isinstance<py::int_>(h)) {
+                d.kind[i] = 2;
+                d.value[i] = h.cast<double>();
+            } else {
+                d.kind[i] = 1;
+                d.text[i] = py::str(h).cast<std::string>();
+            }
+        }
+    }
+}
+
+struct Defaults {
+    sylvo::Model model = sylvo::Model::a;
+    double end_age = sylvo::kNone, interval = 5.0, merch_limit = sylvo::kNone;
+};
+
+// One row into a stand (and its table's layout): "" when usable, else the
+// status naming the row and column at fault.
+std::string read_stand(const Frame& f, std::size_t row, const Defaults& defaults, sylvo::InventoryStand& s,
+                       sylvo::TableStand* table)
+{
+    s = sylvo::InventoryStand{};
+    s.model = defaults.model;
+    std::string why;
+    auto number = [&](Column c, double& value, bool required) {
+        if (!why.empty() || !f.has(c)) return;
+        double x = 0.0;
+        std::string text;
+        switch (f.number(c, row, x, text)) {
+        case Fault::none: value = x; return;
+        case Fault::empty:
+            if (required) why = f.at_column(row, c) + ": empty; a number is needed";
+            return;
+        case Fault::not_number: why = f.at_column(row, c) + ": '" + text + "' is not a number"; return;
+        case Fault::not_finite: why = f.at_column(row, c) + ": '" + text + "' is not a finite number"; return;
+        }
+    };
+    if (f.has(kModel)) {
+        const std::string text = f.text(kModel, row);
+        if (text == "a" || text == "A") s.model = sylvo::Model::a;
+        else if (text == "b" || text == "B") s.model = sylvo::Model::b;
+        else if (text == "c" || text == "C") s.model = sylvo::Model::c;
+        else if (!text.empty())
+            return f.at_column(row, kModel) + ": '" + text + "' is not a model; accepted: a, b or c";
+    }
+    number(kAge, s.age, true);
+    number(kTrees, s.trees, true);
+    number(kBa, s.ba, true);
+    number(kSite, s.site, false);
+    number(kHeight, s.height, false);
+    number(kHeightAge, s.height_age, false);
+    number(kShift, s.shift, false);
+    if (std::isnan(s.shift)) s.shift = 0.0;
+    if (table) {
+        table->end_age = defaults.end_age;
+        table->interval = defaults.interval;
+        table->merch_limit = defaults.merch_limit;
+        number(kEndAge, table->end_age, false);
+        number(kInterval, table->interval, false);
+        number(kMerchLimit, table->merch_limit, false);
+        if (why.empty() && std::isnan(table->end_age))
+            why = (f.has(kEndAge) ? f.at_column(row, kEndAge) : f.row_text(row) + " (end_age_yr)") +
+                  ": empty, and no end_age is given";
+        table->thinnings.clear();
+        if (why.empty() && f.has(kThinnings)) {
+            try {
+                table->thinnings = sylvo::parse_thinnings(f.text(kThinnings, row), "thinnings");
+            } catch (const sylvo::InputError& e) {
+                why = f.locate(e.what(), row);
+            }
+        }
+    }
+    if (!why.empty()) return why;
+    if (std::string reason = sylvo::check_stand(s); !reason.empty()) return f.locate(reason, row);
+    return {};
+}
+
+std::string stop_text(const sylvo::TableStop& stop)
+{
+    return "stopped early at age " + shortest(stop.age) + (stop.after_thinning ? " after the thinning" : "") + ": " +
+           stop.reason;
+}
+
+py::array_t<double> to_array(std::vector<double>&& v)
+{
+    auto* heap = new std::vector<double>(std::move(v));
+    py::capsule owner(heap, [](void* p) { delete static_cast<std::vector<double>*>(p); });
+    return py::array_t<double>(static_cast<py::ssize_t>(heap->size()), heap->data(), owner);
+}
+
+// The numeric columns of a table's rows, by the table's keys.
+struct RowColumns {
+    std::vector<std::vector<double>> numbers = std::vector<std::vector<double>>(13);
+    std::vector<std::string> notes;
+
+    void add(const sylvo::YieldRow& r)
+    {
+        const double v[13] = {r.age, r.height, r.trees, r.ba, r.qmd, r.volume, r.merch_volume, r.removed_trees,
+                              r.removed_ba, r.removed_volume, r.mai, r.pai, r.sdi};
+        for (int k = 0; k < 13; ++k) numbers[k].push_back(v[k]);
+        notes.push_back(sylvo::note_text(r.notes));
+    }
+    void add_empty()
+    {
+        for (auto& n : numbers) n.push_back(sylvo::kNone);
+        notes.emplace_back();
+    }
+    py::dict dict()
+    {
+        const auto keys = sylvo::yield_table_keys();
+        py::dict d;
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            if (k < numbers.size())
+                d[keys[k]] = to_array(std::move(numbers[k]));
+            else
+                d[keys[k]] = py::cast(notes);
+        }
+        return d;
+    }
+};
+
+double none_if(const py::object& x) { return x.is_none() ? sylvo::kNone : x.cast<double>(); }
+
+py::dict yield_table(const std::string& model, py::object site, py::object height, py::object height_age,
+                     double shift, double start_age, double trees, double ba, double end_age, double interval,
+                     py::object merch_limit, const std::vector<std::string>& thinnings, double max_sdi)
+{
+    sylvo::TableSpec spec;
+    spec.model = sylvo::parse_model(model);
+    spec.site = none_if(site);
+    spec.height = none_if(height);
+    spec.height_age = none_if(height_age);
+    spec.shift = shift;
+    spec.start_age = start_age;
+    spec.trees = trees;
+    spec.ba = ba;
+    spec.end_age = end_age;
+    spec.interval = interval;
+    spec.merch_limit = none_if(merch_limit);
+    spec.max_sdi = max_sdi;
+    spec.thinning_field = "thinnings";
+    for (const std::string& t : thinnings)
+        for (sylvo::Thinning& one : sylvo::parse_thinnings(t, "thinnings")) spec.thinnings.push_back(std::move(one));
+    sylvo::YieldTable table;
+    {
+        py::gil_scoped_release release;
+        table = sylvo::yield_table(spec);
+    }
+    RowColumns rows;
+    for (const sylvo::YieldRow& r : table.rows) rows.add(r);
+    py::dict result;
+    result["columns"] = rows.dict();
+    result["site"] = table.site;
+    result["notes"] = table.notes;
+    std::vector<std::string> written;
+    for (const sylvo::Thinning& t : spec.thinnings) written.push_back(sylvo::format_thinning(t));
+    result["thinnings"] = written;
+    if (table.stop) {
+        py::dict stop;
+        stop["age"] = table.stop->age;
+        stop["after_thinning"] = table.stop->after_thinning;
+        stop["reason"] = table.stop->reason;
+        stop["text"] = stop_text(*table.stop);
+        result["stop"] = stop;
+    } else {
+        result["stop"] = py::none();
+    }
+    return result;
+}
+
+py::dict project(const py::dict& columns, std::size_t n, long long offset, const std::string& model,
+                 py::object to_age, py::object years, py::object merch_limit, double max_sdi, const std::string& mode,
+                 int threads)
+{
+    Frame f;
+    load_frame(f, columns, n, offset);
+    Defaults defaults;
+    defaults.model = sylvo::parse_model(model);
+    sylvo::ProjectSpec spec;
+    spec.to_age = none_if(to_age);
+    spec.years = none_if(years);
+    spec.merch_limit = none_if(merch_limit);
+    spec.max_sdi = max_sdi;
+    spec.options = options_of(mode, threads);
+
+    std::vector<std::string> status(n);
+    std::vector<long long> result_of(n, -1);
+    std::vector<sylvo::ProjectedStand> results;
+    {
+        py::gil_scoped_release release;
+        std::vector<sylvo::InventoryStand> stands;
+        sylvo::InventoryStand s;
+        for (std::size_t i = 0; i < n; ++i) {
+            status[i] = read_stand(f, i, defaults, s, nullptr);
+            if (status[i].empty()) {
+                result_of[i] = static_cast<long long>(stands.size());
+                stands.push_back(s);
+            }
+        }
+        results.resize(stands.size());
+        sylvo::project_inventory(stands, spec, results);
+    }
+    const char* keys[] = {"start_age_yr", "end_age_yr", "site_m", "height_m", "trees_per_ha", "ba_m2_per_ha",
+                          "qmd_cm", "volume_m3_per_ha", "merch_volume_m3_per_ha", "sdi_per_ha"};
+    std::vector<std::vector<double>> v(10, std::vector<double>(n));
+    std::vector<std::string> note(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const sylvo::ProjectedStand* r = result_of[i] >= 0 ? &results[static_cast<std::size_t>(result_of[i])] : nullptr;
+        const double none = sylvo::kNone;
+        const double x[10] = {r ? r->start_age : none, r ? r->end_age : none, r ? r->site : none,
+                              r ? r->height : none,    r ? r->trees : none,   r ? r->ba : none,
+                              r ? r->qmd : none,       r ? r->volume : none,  r ? r->merch_volume : none,
+                              r ? r->sdi : none};
+        for (int k = 0; k < 10; ++k) v[k][i] = x[k];
+        if (r) {
+            status[i] = r->status;
+            note[i] = sylvo::note_text(r->notes);
+        }
+    }
+    py::dict d;
+    for (int k = 0; k < 10; ++k) d[keys[k]] = to_array(std::move(v[k]));
+    d["status"] = status;
+    d["note"] = note;
+    return d;
+}
+
+py::dict tables(const py::dict& columns, std::size_t n, long long offset, const std::string& model,
+                py::object end_age, double interval, py::object merch_limit, double max_sdi, int threads)
+{
+    Frame f;
+    load_frame(f, columns, n, offset);
+    Defaults defaults;
+    defaults.model = sylvo::parse_model(model);
+    defaults.end_age = none_if(end_age);
+    defaults.interval = interval;
+    defaults.merch_limit = none_if(merch_limit);
+    sylvo::Options options;
+    options.threads = threads;
+
+    RowColumns rows;
+    std::vector<long long> stand;
+    std::vector<std::string> st;
+    {
+        py::gil_scoped_release release;
+        std::vector<std::string> status(n);
+        std::vector<sylvo::TableStand> stands;
+        std::vector<long long> which(n, -1);
+        sylvo::TableStand t;
+        for (std::size_t i = 0; i < n; ++i) {
+            status[i] = read_stand(f, i, defaults, t.stand, &t);
+            if (status[i].empty()) {
+                which[i] = static_cast<long long>(stands.size());
+                stands.push_back(t);
+            }
+        }
+        const std::vector<sylvo::StandTable> done = sylvo::inventory_tables(stands, max_sdi, options);
+        auto empty_row = [&](std::size_t i, const std::string& why) {
+            rows.add_empty();
+            stand.push_back(static_cast<long long>(i));
+            st.push_back(why);
+        };
+        for (std::size_t i = 0; i < n; ++i) {
+            if (which[i] < 0) {
+                empty_row(i, status[i]);
+                continue;
+            }
+            const sylvo::StandTable& s = done[static_cast<std::size_t>(which[i])];
+            if (s.status != "ok") {
+                empty_row(i, f.locate(s.status, i));
+                continue;
+            }
+            const auto& stop = s.table.stop;
+            const std::string why = stop ? stop_text(*stop) : std::string();
+            if (s.table.rows.empty()) {
+                empty_row(i, "no table: " + why);
+                continue;
+            }
+            for (std::size_t k = 0; k < s.table.rows.size(); ++k) {
+                rows.add(s.table.rows[k]);
+                stand.push_back(static_cast<long long>(i));
+                st.push_back(stop && k + 1 == s.table.rows.size() ? why : std::string("ok"));
+            }
+        }
+    }
+    py::dict d;
+    d["columns"] = rows.dict();
+    d["stand"] = py::array_t<long long>(static_cast<py::ssize_t>(stand.size()), stand.data());
+    d["status"] = st;
+    return d;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_engine, m)
+{
+    m.doc() = "The Sylvo engine's C++ interface for the sylvo package (use the functions of sylvo itself).";
+
+    // EngineError and InputError derive from std::invalid_argument, which
+    // pybind11 raises as ValueError with the engine's message.
+    m.def("parse_model", [](const std::string& name) { return sylvo::model_letter(sylvo::parse_model(name)); });
+    m.def("parse_mode", [](const std::string& name) {
+        return sylvo::parse_mode(name) == sylvo::Mode::exact ? "exact" : "fast";
+    });
+    m.def("model_name", [](const std::string& name) { return sylvo::model_name(sylvo::parse_model(name)); });
+    m.def("model_version", [](const std::string& name) { return sylvo::model_version(sylvo::parse_model(name)); });
+    m.def("thread_count", [](const std::string& mode, int threads, std::size_t count) {
+        return sylvo::thread_count(options_of(mode, threads), count);
+    });
+    m.def("yield_table_keys", [] {
+        const auto keys = sylvo::yield_table_keys();
+        return std::vector<std::string>(keys.begin(), keys.end());
+    });
+    m.def("format_thinnings", [](const std::string& text) {
+        std::vector<std::string> out;
+        for (const sylvo::Thinning& t : sylvo::parse_thinnings(text, "thinnings")) out.push_back(sylvo::format_thinning(t));
+        return out;
+    });
+    m.def("note_text", [](unsigned notes) { return sylvo::note_text(notes); });
+    m.attr("default_max_sdi") = sylvo::kDefaultMaxSdi;
+
+    m.def("grow", &grow);
+    m.def("height", &batch3<&sylvo::height>);
+    m.def("site", &batch3<&sylvo::site>);
+    m.def("age", &batch3<&sylvo::age>);
+    m.def("volume", &batch3<&sylvo::volume>);
+    m.def("merch_volume", &batch4<&sylvo::merch_volume>);
+    m.def("ba_after", &batch4<&sylvo::ba_after>);
+    m.def("tph_after", &batch4<&sylvo::tph_after>);
+
+    m.def("yield_table", &yield_table);
+    m.def("project", &project);
+    m.def("tables", &tables);
+}
