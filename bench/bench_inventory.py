@@ -3,6 +3,7 @@
 the engine projecting the same stands in memory, in one run.
 
     bench_inventory.py --tool PATH --engine LIBSYLVO [--stands N] [--repeat R]
+    (bench/bench_inventory.sh [BUILD_DIR] runs it on a build tree)
 
 The inventory is generated (fixed seed): integer ages 5 to 60, the three
 models mixed, trees 300-2500/ha, basal area 0.3-0.8 m2/ha per year of age
