@@ -402,7 +402,7 @@ def tables(df, *, model=None, end_age=None, interval=5.0, merch_limit=None, thre
     return _output(df, rows, carried, results, keys, df.index[rows])
 
 
-def plot_yield_table(df, ax=None):
+def plot_yield_table(df, ax=None, title=None):
     """Draws a yield table (see sylvo.plot.plot_yield_table); returns the figure."""
     from .plot import plot_yield_table as plot
-    return plot(df, ax=ax)
+    return plot(df, ax=ax, title=title)

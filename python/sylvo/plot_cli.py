@@ -1,0 +1,53 @@
+"""Draws a yield table's CSV (sylvo table --format csv) to a PNG or SVG file.
+
+    python -m sylvo.plot_cli TABLE.csv OUT.png|OUT.svg [--title TEXT]
+
+The picture is sylvo.plot.plot_yield_table's. Exit status 0 done, 2 bad
+input (one line on standard error naming the argument).
+"""
+import argparse
+import os
+import sys
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(prog="python -m sylvo.plot_cli",
+                                     description="Draw a yield table's CSV to a PNG or SVG file.")
+    parser.add_argument("table", help="the CSV of sylvo table --format csv, or - for standard input")
+    parser.add_argument("output", help="the picture to write: a .png or .svg file")
+    parser.add_argument("--title", default=None, help="the title above the picture")
+    args = parser.parse_args(argv)
+    ext = os.path.splitext(args.output)[1].lower()
+    if ext not in (".png", ".svg"):
+        print(f"sylvo plot: output '{args.output}' is not a .png or .svg file; accepted: FILE.png or FILE.svg",
+              file=sys.stderr)
+        return 2
+
+    import matplotlib
+    matplotlib.use("Agg")
+    import pandas as pd
+    from matplotlib import pyplot as plt
+    from .plot import plot_yield_table
+
+    try:
+        df = pd.read_csv(sys.stdin if args.table == "-" else args.table, float_precision="round_trip")
+    except (OSError, ValueError) as e:
+        print(f"sylvo plot: table '{args.table}' cannot be read ({e}); accepted: the CSV of sylvo table "
+              "--format csv", file=sys.stderr)
+        return 2
+    try:
+        fig = plot_yield_table(df, title=args.title)
+    except ValueError as e:
+        print(f"sylvo plot: table '{args.table}': {e}", file=sys.stderr)
+        return 2
+    try:
+        fig.savefig(args.output, dpi=120, bbox_inches="tight")
+    except OSError as e:
+        print(f"sylvo plot: output '{args.output}' cannot be written ({e})", file=sys.stderr)
+        return 2
+    plt.close(fig)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
