@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what the R package needs and the package itself:
+#   - the Debian packages for building the engine and for R (r-base-dev,
+#     Rcpp, testthat, knitr, rmarkdown, pandoc for the vignette);
+#   - the engine, built in build-r/ and installed (headers, libraries, the
+#     static libsylvo_engine.a the package links, pkg-config file) into the
+#     prefix .r-engine/ at the top of the checkout, with the sylvo command
+#     line in .r-engine/bin (the tests compare with it);
+#   - the package r/sylvo, with R CMD INSTALL, into R's site library (or,
+#     where that is not writable, the user's library).
+# Environment: SYLVO_PREFIX, the prefix to install the engine into
+# (default .r-engine in the checkout).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+scripts/setup.sh r-base-dev r-cran-rcpp r-cran-testthat r-cran-knitr r-cran-rmarkdown pandoc
+
+prefix=${SYLVO_PREFIX:-$root/.r-engine}
+cmake -S . -B build-r -DCMAKE_BUILD_TYPE=Release -DSYLVO_BUILD_TESTS=OFF -DSYLVO_BUILD_BENCH=OFF \
+  -DSYLVO_BUILD_EXAMPLES=OFF > /dev/null
+cmake --build build-r -j2
+cmake --install build-r --prefix "$prefix" > /dev/null
+install -D -m 755 build-r/bin/sylvo "$prefix/bin/sylvo"
+echo "setup-r: the engine is installed in $prefix"
+
+library=()
+site=$(Rscript -e 'cat(.libPaths()[1])')
+if [ ! -w "$site" ]; then
+  user=$(Rscript -e 'cat(Sys.getenv("R_LIBS_USER"))')
+  mkdir -p "$user"
+  library=(-l "$user")
+fi
+SYLVO_PREFIX="$prefix" R CMD INSTALL --preclean --clean "${library[@]}" r/sylvo
+echo "setup-r: the R package sylvo is installed (library(sylvo))"
