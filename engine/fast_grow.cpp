@@ -14,10 +14,9 @@
 // - exponentials and logarithms from Highway's vector maths (within 1 ulp),
 //   given the special values of std::exp and std::log (NaN, overflow to
 //   infinity, log 0 = -infinity, log infinity = infinity).
-// A stand whose fast result is not finite is projected again by exact mode
-// from the same age terms, so a result is not finite exactly where exact
-// mode's is not (up to intermediates that round across the overflow
-// threshold in one mode and not the other).
+// With those special values, and NaN and infinities carried through the
+// arithmetic as in exact mode, a result is not finite where exact mode's is
+// not (tests/engine/test_fast_mode.cpp checks edge stands and inventories).
 
 // SSSE3 adds nothing for doubles over the portable code.
 #ifndef HWY_DISABLED_TARGETS
@@ -349,76 +348,19 @@ HWY_EXPORT(GrowBlockB);
 HWY_EXPORT(GrowBlockC);
 HWY_EXPORT(Target);
 
-namespace {
-
-// The model's equations with the age terms of the plan's stage ages, as
-// the integrator's system: exact mode's projection of one stand.
-template <class M>
-class StagedSystem {
-public:
-    explicit StagedSystem(const typename M::AgeTerms* terms) : terms_(terms) {}
-    void operator()(double tau, const double* x, double* dx)
-    {
-        static constexpr int stage_of_call[4] = {0, 1, 1, 2};
-        M::stand_derivatives(tau, terms_[2 * step_ + stage_of_call[call_]], x, dx);
-        if (++call_ == 4) {
-            call_ = 0;
-            ++step_;
-        }
-    }
-
-private:
-    const typename M::AgeTerms* terms_;
-    std::int64_t step_ = 0;
-    int call_ = 0;
-};
-
-// Projects again, as exact mode does, the stands whose fast result is not
-// finite (their inputs are in the caller's copies IN_TREES, IN_BA).
-template <class M>
-void redo_not_finite(const ProjectionPlan& plan, const void* terms, double tau_end, std::size_t count,
-                     const double* in_trees, const double* in_ba, double* trees, double* ba)
-{
-    for (std::size_t i = 0; i < count; ++i) {
-        if (std::isfinite(trees[i]) && std::isfinite(ba[i])) continue;
-        double y[2];
-        to_transformed({in_trees[i], in_ba[i]}, plan.tau_start, y);
-        StagedSystem<M> system(static_cast<const typename M::AgeTerms*>(terms));
-        integrate(plan, y, system);
-        const StandState s = from_transformed(y, tau_end);
-        trees[i] = s.trees_per_hectare;
-        ba[i] = s.basal_area;
-    }
-}
-
-}  // namespace
-
 void fast_grow_block(Model model, const ProjectionPlan& plan, const void* terms, double tau_end, std::size_t count,
                      double* trees, double* ba)
 {
-    // The inputs, for the stands that exact mode must project again.
-    constexpr std::size_t kChunk = 256;
-    double in_trees[kChunk], in_ba[kChunk];
-    for (std::size_t first = 0; first < count; first += kChunk) {
-        const std::size_t n = std::min(kChunk, count - first);
-        double* t = trees + first;
-        double* b = ba + first;
-        std::copy(t, t + n, in_trees);
-        std::copy(b, b + n, in_ba);
-        switch (model) {
-        case Model::a:
-            HWY_DYNAMIC_DISPATCH(GrowBlockA)(plan, terms, tau_end, n, t, b);
-            redo_not_finite<a::Model>(plan, terms, tau_end, n, in_trees, in_ba, t, b);
-            break;
-        case Model::b:
-            HWY_DYNAMIC_DISPATCH(GrowBlockB)(plan, terms, tau_end, n, t, b);
-            redo_not_finite<b::Model>(plan, terms, tau_end, n, in_trees, in_ba, t, b);
-            break;
-        case Model::c:
-            HWY_DYNAMIC_DISPATCH(GrowBlockC)(plan, terms, tau_end, n, t, b);
-            redo_not_finite<c::Model>(plan, terms, tau_end, n, in_trees, in_ba, t, b);
-            break;
-        }
+    switch (model) {
+    case Model::a:
+        HWY_DYNAMIC_DISPATCH(GrowBlockA)(plan, terms, tau_end, count, trees, ba);
+        return;
+    case Model::b:
+        HWY_DYNAMIC_DISPATCH(GrowBlockB)(plan, terms, tau_end, count, trees, ba);
+        return;
+    case Model::c:
+        HWY_DYNAMIC_DISPATCH(GrowBlockC)(plan, terms, tau_end, count, trees, ba);
+        return;
     }
 }
 
