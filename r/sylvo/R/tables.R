@@ -30,7 +30,7 @@ yield_table <- function(model, site = NULL, height = NULL, height_age = NULL, sh
   shift <- check_number(shift, "shift", positive = FALSE)
   if (missing(merch_limit)) stop("merch_limit: missing; accepted: a diameter limit in cm, or NA for none",
                                  call. = FALSE)
-  merch_limit <- check_number(merch_limit, "merch_limit", null_ok = TRUE)
+  merch_limit <- check_number(merch_limit, "merch_limit", null_ok = TRUE, positive = FALSE)
   if (is.factor(thinnings)) thinnings <- as.character(thinnings)
   if (!is.character(thinnings))
     stop("thinnings: ", class(thinnings)[1], " is not text; accepted: strings such as \"20:tph=800:p=20\" or ",
@@ -128,7 +128,7 @@ project_inventory <- function(df, model = NULL, to_age = NULL, years = NULL, mer
   to_age <- check_number(to_age, "to_age", null_ok = TRUE)
   years <- check_number(years, "years", null_ok = TRUE)
   merch <- !is.null(merch_limit)
-  merch_limit <- check_number(merch_limit, "merch_limit", null_ok = TRUE)
+  merch_limit <- check_number(merch_limit, "merch_limit", null_ok = TRUE, positive = FALSE)
   keys <- c("start_age_yr", "end_age_yr", "site_m", "height_m", "trees_per_ha", "ba_m2_per_ha", "qmd_cm",
             "volume_m3_per_ha", if (merch) "merch_volume_m3_per_ha", "sdi_per_ha", "status", "note")
   layout <- inventory_layout(df, FALSE, keys)
@@ -143,7 +143,7 @@ yield_tables <- function(df, model = NULL, end_age = NULL, interval = 5, merch_l
   threads <- check_threads(threads)
   end_age <- check_number(end_age, "end_age", null_ok = TRUE)
   interval <- check_number(interval, "interval")
-  merch_limit <- check_number(merch_limit, "merch_limit", null_ok = TRUE)
+  merch_limit <- check_number(merch_limit, "merch_limit", null_ok = TRUE, positive = FALSE)
   keys <- c(.yield_table_keys(), "status")
   layout <- inventory_layout(df, TRUE, keys)
   if (is.na(end_age) && !"end_age_yr" %in% names(df))

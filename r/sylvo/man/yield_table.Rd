@@ -21,7 +21,7 @@ yield_table(model, site = NULL, height = NULL, height_age = NULL, shift = 0,
   \item{trees, ba}{trees per hectare and basal area (m2/ha) at \code{start_age}.}
   \item{end_age}{age (years) of the last row.}
   \item{interval}{years between rows.}
-  \item{merch_limit}{merchantable diameter limit (cm); \code{NA} for none
+  \item{merch_limit}{merchantable diameter limit (cm), 0 or more; \code{NA} for none
     (the merchantable volume is then \code{NA}).}
   \item{thinnings}{thinnings in increasing order of age, each
     \code{"AGE:tph=N:p=P"} (leave N trees per hectare) or

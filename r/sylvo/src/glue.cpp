@@ -206,6 +206,25 @@ std::string stop_text(const sylvo::TableStop& stop)
            stop.reason;
 }
 
+// The engine names a table's or a projection's values as the command line
+// and the inventory columns do; an error from the function's own arguments
+// names the R argument instead.
+[[noreturn]] void rethrow_as_argument(const sylvo::InputError& e)
+{
+    static const std::pair<const char*, const char*> names[] = {
+        {"age_yr", "start_age"},       {"trees_per_ha", "trees"},   {"ba_m2_per_ha", "ba"},
+        {"site_m", "site"},            {"height_m", "height"},      {"height_age_yr", "height_age"},
+        {"shift_yr", "shift"},         {"end_age_yr", "end_age"},   {"interval_yr", "interval"},
+        {"merch_limit_cm", "merch_limit"}, {"--merch-limit", "merch_limit"}, {"--max-sdi", "max_sdi"},
+        {"--to-age", "to_age"},        {"--years", "years"},        {"--end-age", "end_age"},
+        {"--interval", "interval"}};
+    std::string field = e.field();
+    for (const auto& [from, to] : names)
+        if (field == from) field = to;
+    throw Rcpp::exception((field + ": '" + e.value() + "' " + e.problem() + "; accepted: " + e.accepted()).c_str(),
+                          false);
+}
+
 }  // namespace
 
 // [[Rcpp::export(.engine_info)]]
@@ -331,7 +350,12 @@ List yield_table(std::string model, double site, double height, double height_ag
         for (sylvo::Thinning& t : sylvo::parse_thinnings(std::string(thinnings[i]), "thinnings"))
             spec.thinnings.push_back(std::move(t));
     }
-    const sylvo::YieldTable table = sylvo::yield_table(spec);
+    sylvo::YieldTable table;
+    try {
+        table = sylvo::yield_table(spec);
+    } catch (const sylvo::InputError& e) {
+        rethrow_as_argument(e);
+    }
     RowColumns rows;
     for (std::size_t k = 0; k < table.rows.size(); ++k)
         rows.add(table.rows[k], k == 0, !std::isnan(spec.merch_limit));
@@ -370,7 +394,11 @@ List project(List columns, IntegerVector position, R_xlen_t n, std::string model
         }
     }
     std::vector<sylvo::ProjectedStand> results(stands.size());
-    sylvo::project_inventory(stands, spec, results);
+    try {
+        sylvo::project_inventory(stands, spec, results);
+    } catch (const sylvo::InputError& e) {
+        rethrow_as_argument(e);
+    }
 
     const char* keys[] = {"start_age_yr", "end_age_yr", "site_m", "height_m", "trees_per_ha", "ba_m2_per_ha",
                           "qmd_cm", "volume_m3_per_ha", "merch_volume_m3_per_ha", "sdi_per_ha"};
@@ -425,7 +453,12 @@ List tables(List columns, IntegerVector position, R_xlen_t n, std::string model,
             stands.push_back(t);
         }
     }
-    const std::vector<sylvo::StandTable> done = sylvo::inventory_tables(stands, max_sdi, options);
+    std::vector<sylvo::StandTable> done;
+    try {
+        done = sylvo::inventory_tables(stands, max_sdi, options);
+    } catch (const sylvo::InputError& e) {
+        rethrow_as_argument(e);
+    }
 
     RowColumns rows;
     std::vector<int> stand;

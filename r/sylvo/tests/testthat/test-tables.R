@@ -66,7 +66,11 @@ test_that("yield_table refuses bad stands and thinnings with the argument's name
   base <- list(model = "a", site = 24, start_age = 10, trees = 1800, ba = 6, end_age = 35, merch_limit = 12)
   call_with <- function(...) do.call(yield_table, utils::modifyList(base, list(...)))
   expect_error(call_with(trees = -5), "^trees: -5 is not a number above 0")
-  expect_error(call_with(end_age = 5), "end")
+  # The engine's checks, naming the argument rather than the CSV column.
+  expect_error(call_with(end_age = 5), "^end_age: '5' is not after the start age 10")
+  expect_error(call_with(start_age = 2000), "^start_age: '2000' is not above 0 and at most 1000")
+  expect_error(call_with(site = 0.5), "^site: '0.5' is outside the range")
+  expect_error(call_with(merch_limit = -1), "^merch_limit: '-1' is not 0 or more")
   expect_error(call_with(thinnings = "20:tph=800"), "thinnings")
   expect_error(call_with(thinnings = "20:tph=5000:p=20"), "thinnings")
   expect_error(call_with(site = NULL), "^site: missing, and so is height")
@@ -149,6 +153,7 @@ test_that("the layout of a data frame is checked before any stand", {
   inv <- read_inventory(inventory_file())
   expect_error(project_inventory(inv), "^to_age: missing, and so is years")
   expect_error(project_inventory(inv, to_age = 40, years = 5), "^to_age: given with years")
+  expect_error(project_inventory(inv, to_age = 2000), "^to_age: '2000' is not above 0 and at most 1000")
   expect_error(project_inventory(inv[, names(inv) != "trees_per_ha"], to_age = 40), "lacks the column trees_per_ha")
   expect_error(project_inventory(inv[, !names(inv) %in% c("site_m", "height_age_yr")], to_age = 40),
                "lacks the column height_age_yr \\(and site_m\\)")
