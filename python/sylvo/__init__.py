@@ -76,14 +76,14 @@ def _threads(threads):
 
 
 def _number(x, name, *, none_ok=False, positive=True):
-    """One option that is a number: finite (and above 0 where POSITIVE)."""
+    """One option that is a number: finite, and above 0 where POSITIVE is True, 0 or more where it is "zero"."""
     if x is None:
         if none_ok:
             return None
         raise ValueError(f"{name}: missing; accepted: a number")
     if isinstance(x, (bool, np.bool_)) or not isinstance(x, numbers.Real) or not math.isfinite(x) or (
-            positive and not x > 0):
-        what = "a number above 0" if positive else "a finite number"
+            positive == "zero" and not x >= 0) or (positive is True and not x > 0):
+        what = {True: "a number above 0", "zero": "a number of 0 or more", False: "a finite number"}[positive]
         raise ValueError(f"{name}: {x!r} is not {what}; accepted: {what}")
     return float(x)
 
@@ -247,7 +247,7 @@ def yield_table(model, *, site=None, height=None, height_age=None, shift=0.0, st
     height = _number(height, "height", none_ok=True)
     height_age = _number(height_age, "height_age", none_ok=True)
     shift = _number(shift, "shift", positive=False)
-    merch_limit = _number(merch_limit, "merch_limit", none_ok=True)
+    merch_limit = _number(merch_limit, "merch_limit", none_ok=True, positive="zero")
     if isinstance(thinnings, str) or (isinstance(thinnings, tuple) and len(thinnings) == 4
                                       and thinnings[1] in ("tph", "ba")):
         thinnings = [thinnings]
@@ -363,7 +363,7 @@ def project(df, *, model=None, to_age=None, years=None, merch_limit=None, mode="
                          + "; accepted: one of to_age and years")
     to_age = _number(to_age, "to_age", none_ok=True)
     years = _number(years, "years", none_ok=True)
-    merch_limit = _number(merch_limit, "merch_limit", none_ok=True)
+    merch_limit = _number(merch_limit, "merch_limit", none_ok=True, positive="zero")
     max_sdi = _number(max_sdi, "max_sdi")
     keys = [k for k in PROJECT_KEYS if merch_limit is not None or k != "merch_volume_m3_per_ha"]
     columns, carried = _layout(df, False, keys)
@@ -388,7 +388,7 @@ def tables(df, *, model=None, end_age=None, interval=5.0, merch_limit=None, thre
     threads = _threads(threads)
     end_age = _number(end_age, "end_age", none_ok=True)
     interval = _number(interval, "interval")
-    merch_limit = _number(merch_limit, "merch_limit", none_ok=True)
+    merch_limit = _number(merch_limit, "merch_limit", none_ok=True, positive="zero")
     max_sdi = _number(max_sdi, "max_sdi")
     keys = list(TABLE_KEYS) + ["status"]
     columns, carried = _layout(df, True, keys)
