@@ -333,7 +333,8 @@ def _output(df, rows, carried, results, keys, index):
         start[c] = df[c].to_numpy()[rows]
     data = dict(start)
     for k in keys:
-        data[k] = results[k]
+        v = results[k]
+        data[k] = v if isinstance(v, np.ndarray) else np.array(v, dtype=object)  # text stays text when empty
     out = pd.DataFrame(data, index=index)
     # Carried columns keep their dtypes.
     for c in carried:

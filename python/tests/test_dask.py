@@ -1,0 +1,65 @@
+"""sylvo.dask on a LocalCluster of two worker processes: the same rows, the
+same bits and the same statuses as sylvo.project on the whole frame."""
+import numpy as np
+import pandas as pd
+import pytest
+
+dd = pytest.importorskip("dask.dataframe")
+distributed = pytest.importorskip("distributed")
+
+import sylvo  # noqa: E402
+import sylvo.dask  # noqa: E402
+from test_frames import write_inventory  # noqa: E402
+
+
+@pytest.fixture(scope="module")
+def client():
+    with distributed.LocalCluster(n_workers=2, processes=True, threads_per_worker=1, dashboard_address=None) as c:
+        with distributed.Client(c) as cl:
+            yield cl
+
+
+@pytest.fixture(scope="module")
+def parts(tmp_path_factory):
+    """An inventory in four CSV files (with bad rows in several of them)."""
+    d = tmp_path_factory.mktemp("parts")
+    rng = np.random.default_rng(21)
+    return [write_inventory(d / f"part-{k}.csv", rng, 1500, k % 2 == 1) for k in range(4)]
+
+
+def test_project_from_csv_partitions_equals_one_process(client, parts):
+    assert len(client.scheduler_info()["workers"]) == 2
+    ddf = dd.read_csv([str(p) for p in parts], dtype=str, keep_default_na=False, blocksize=None)
+    assert ddf.npartitions == 4
+    options = dict(to_age=60, merch_limit=12, model="b")
+    got = sylvo.dask.project(ddf, **options).compute()
+    whole = pd.concat([sylvo.read_inventory(p) for p in parts], ignore_index=True)
+    want = sylvo.project(whole, **options)
+    pd.testing.assert_frame_equal(got.reset_index(drop=True), want, check_exact=True)
+    bad = want[want["status"].str.startswith("row ")]
+    assert len(bad) > 4 and bad.index.max() > 3000  # numbered as in the whole frame
+
+
+def test_project_and_tables_from_a_pandas_frame(client, parts):
+    whole = pd.concat([sylvo.read_inventory(p) for p in parts], ignore_index=True)
+    ddf = dd.from_pandas(whole, npartitions=7)
+    got = sylvo.dask.project(ddf, years=30).compute()
+    pd.testing.assert_frame_equal(got, sylvo.project(whole, years=30), check_exact=True)
+    # Fast mode groups a partition's stands into SIMD vectors of its own:
+    # the same rows, within fast mode's tolerance.
+    fast = sylvo.dask.project(ddf, years=30, mode="fast").compute()
+    pd.testing.assert_frame_equal(fast, sylvo.project(whole, years=30), check_exact=False, rtol=1e-10)
+    got = sylvo.dask.tables(ddf, end_age=70, merch_limit=10, model="c").compute()
+    pd.testing.assert_frame_equal(got, sylvo.tables(whole, end_age=70, merch_limit=10, model="c"),
+                                  check_exact=True)
+
+
+def test_meta_and_refusals_before_anything_runs(parts):
+    ddf = dd.read_csv([str(p) for p in parts], dtype=str, keep_default_na=False, blocksize=None)
+    out = sylvo.dask.project(ddf, to_age=50, row_offsets=False)
+    assert list(out.columns) == ["id", "stratum", *[k for k in sylvo.PROJECT_KEYS if k != "merch_volume_m3_per_ha"]]
+    assert out.dtypes["height_m"] == np.float64 and out.dtypes["status"] == object
+    with pytest.raises(ValueError, match="^to_age: given with years"):
+        sylvo.dask.project(ddf, to_age=50, years=3)
+    with pytest.raises(ValueError, match="^ddf: DataFrame is not a dask DataFrame"):
+        sylvo.dask.project(pd.DataFrame(), to_age=50)
