@@ -55,7 +55,7 @@ yield_table <- function(model, site = NULL, height = NULL, height_age = NULL, sh
 print.sylvo_yield_table <- function(x, ...) {
   # A subset of a table keeps the class but not the attributes.
   if (!is.null(attr(x, "model"))) cat(sprintf("Yield table, %s (version %s), site index %s m\n", .model_name(attr(x, "model")),
-              format(.engine_info()$versions[[attr(x, "model")]]), format(attr(x, "site"), digits = 4)))
+              formatC(.engine_info()$versions[[attr(x, "model")]], format = "f", digits = 1), format(attr(x, "site"), digits = 4)))
   print(as.data.frame(unclass(x)[names(x)], stringsAsFactors = FALSE), ...)
   if (!is.null(attr(x, "stop_reason"))) cat(attr(x, "stop_reason"), "\n", sep = "")
   invisible(x)

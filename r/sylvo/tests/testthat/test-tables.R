@@ -164,13 +164,26 @@ test_that("the layout of a data frame is checked before any stand", {
   expect_false(any(c("thinnings", "interval_yr") %in% names(project_inventory(inv, years = 5))))
 })
 
-test_that("plot draws a yield table and refuses one without rows", {
-  t <- yield_table("b", site = 24, start_age = 10, trees = 1800, ba = 6, end_age = 60, merch_limit = 12,
-                   thinnings = c("20:tph=800:p=20", "35:ba=22:p=20"))
+# The graphics calls a plot of a table records, by name.
+plot_calls <- function(t) {
+  grDevices::pdf(NULL)
+  on.exit(grDevices::dev.off())
+  grDevices::dev.control("enable")
+  plot(t)
+  calls <- grDevices::recordPlot()[[1]]
+  vapply(calls, function(e) { f <- e[[2]][[1]]; if (is.list(f) && !is.null(f$name)) f$name else "" }, "")
+}
+
+test_that("plot draws a yield table, a bar for each thinning, and refuses one without rows", {
+  stand <- list(model = "b", site = 24, start_age = 10, trees = 1800, ba = 6, end_age = 60, merch_limit = 12)
+  t <- do.call(yield_table, c(stand, list(thinnings = c("20:tph=800:p=20", "35:ba=22:p=20"))))
   file <- tempfile(fileext = ".png")
   grDevices::png(file, width = 900, height = 700)
   expect_identical(plot(t), t)
   grDevices::dev.off()
   expect_gt(file.size(file), 10000)
+  bars <- function(t) sum(plot_calls(t) == "C_rect")
+  expect_identical(bars(t) - bars(do.call(yield_table, stand)), 2L)
   expect_error(plot(t[0, ]), "no rows")
+  expect_error(plot(structure(t[, 1:5], class = class(t))), "lacks the columns")
 })
