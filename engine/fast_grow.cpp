@@ -47,7 +47,9 @@ namespace sylvo::engine::HWY_NAMESPACE {
 namespace {
 
 namespace hn = hwy::HWY_NAMESPACE;
-using D = hn::ScalableTag<double>;
+// At most eight lanes (a 512-bit vector), so that kTile is a multiple of the
+// lane count on every target, scalable vectors included.
+using D = hn::CappedTag<double, 8>;
 using V = hn::Vec<D>;
 
 // Stands integrated together: a multiple of every target's lane count. Their
