@@ -7,7 +7,9 @@
 #     prefix .r-engine/ at the top of the checkout, with the sylvo command
 #     line in .r-engine/bin (the tests compare with it);
 #   - the package r/sylvo, with R CMD INSTALL, into R's site library (or,
-#     where that is not writable, the user's library).
+#     where that is not writable, the user's library). The engine's prefix
+#     is written to r/sylvo/tools/engine-prefix (not in git), so that
+#     R CMD INSTALL, R CMD build and R CMD check of r/sylvo find it.
 # Environment: SYLVO_PREFIX, the prefix to install the engine into
 # (default .r-engine in the checkout).
 set -euo pipefail
@@ -23,6 +25,10 @@ cmake --build build-r -j2
 cmake --install build-r --prefix "$prefix" > /dev/null
 install -D -m 755 build-r/bin/sylvo "$prefix/bin/sylvo"
 echo "setup-r: the engine is installed in $prefix"
+# The package's configure reads the prefix from here when SYLVO_PREFIX is
+# not set, also in the copies R CMD build and R CMD check make.
+mkdir -p r/sylvo/tools
+(cd "$prefix" && pwd) > r/sylvo/tools/engine-prefix
 
 library=()
 site=$(Rscript -e 'cat(.libPaths()[1])')

@@ -5,10 +5,8 @@
 # test, or on an error or a warning from R CMD check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 scripts/setup-r.sh
 
-export SYLVO_PREFIX=${SYLVO_PREFIX:-$root/.r-engine}
 Rscript -e 'testthat::test_dir("r/sylvo/tests/testthat", package = "sylvo", load_package = "installed",
                                 reporter = "summary", stop_on_failure = TRUE)'
 
