@@ -4,8 +4,11 @@
 // model, on every SIMD target this processor offers; and results that are not
 // finite exactly where exact mode's are not.
 //
-// Accuracy: relative difference at most 1e-13 for 99.9% of results and 1e-10
-// for every finite one. Each test prints its worst case.
+// Accuracy on the standard job: relative difference at most 1e-13 for 99.9%
+// of results and 1e-10 for every finite one. Inventories reach past the ages
+// the models were fitted for, where many projections are ill-conditioned;
+// there 99% of the well-conditioned results are held to 1e-12 (see
+// held_to_tolerance). Each test prints its worst case.
 #include <gtest/gtest.h>
 #include <hwy/targets.h>
 
@@ -102,6 +105,7 @@ struct Accuracy {
     std::size_t finite_mismatches = 0;
     std::size_t left_out = 0;   // stands with finite results KEEP left out
     std::size_t differing = 0;  // compared results not bit-identical to exact mode's
+    std::size_t compared = 0;   // results compared
 };
 
 // Compares the stands with KEEP[i] set (all when KEEP is null).
@@ -115,6 +119,7 @@ Accuracy compare(const Job& job, const Results& exact, const Results& fast, cons
         if (!std::isfinite(e) || !std::isfinite(f) || (keep && !(*keep)[i])) return;
         const double d = relative_difference(f, e);
         rel.push_back(d);
+        ++acc.compared;
         acc.differing += d > 0.0;
         if (!(d <= acc.worst)) {
             acc.worst = d;
@@ -209,7 +214,7 @@ void expect_accurate_inventory(int model, const Job& job, const Results& exact, 
                 kept.worst_case.c_str());
     EXPECT_EQ(all.finite_mismatches, 0u) << what;
     EXPECT_GT(kept.differing, 0u) << what << ": fast mode did not run";
-    EXPECT_GT(job.size() - kept.left_out, job.size() / 5) << what;
+    EXPECT_GT(kept.compared, 2 * job.size() / 5) << what;  // both results of a fifth of the stands
     EXPECT_LE(kept.p99, 1e-12) << what;
 }
 
