@@ -149,6 +149,16 @@ test_that("bad rows of a data frame keep their place with the row, column and re
   expect_identical(unique(t$status[t$id == "ok1"]), "ok")
 })
 
+test_that("numbers in text columns are read to the nearest double, as the command line reads them", {
+  skip_without_exports()
+  # R's own reader takes this one a unit in the last place too high.
+  text <- "55.16505398562661"
+  df <- data.frame(id = "x", age_yr = "20", trees_per_ha = "1000", ba_m2_per_ha = "20", site_m = text)
+  p <- project_inventory(df, years = 5)
+  expect_identical(hex(p$site_m), cli_hex(text))
+  expect_identical(p$height_m, sylvo_height("a", 25, p$site_m))
+})
+
 test_that("the layout of a data frame is checked before any stand", {
   inv <- read_inventory(inventory_file())
   expect_error(project_inventory(inv), "^to_age: missing, and so is years")
