@@ -167,6 +167,28 @@ class TestNoCopiesAndTheGil:
         assert peak < 1.5 * 8 * n, f"{peak} bytes for one output of {8 * n}"
         assert peak_converted > 2.5 * 8 * n  # the same measure sees copies where there are some
 
+    @staticmethod
+    def ticks_during(call):
+        """How often this thread ran in the middle 60% of CALL's run on another thread."""
+        import time
+        times = {}
+
+        def work():
+            times["start"] = time.perf_counter()
+            call()
+            times["end"] = time.perf_counter()
+
+        worker = threading.Thread(target=work)
+        stamps = []
+        worker.start()
+        while worker.is_alive():
+            stamps.append(time.perf_counter())
+        worker.join()
+        t0, t1 = times["start"], times["end"]
+        assert t1 - t0 > 0.05, "the call is too short to tell"
+        lo, hi = t0 + 0.2 * (t1 - t0), t1 - 0.2 * (t1 - t0)
+        return sum(lo < t < hi for t in stamps)
+
     def test_the_engine_runs_without_the_gil(self):
         from sylvo import _engine
         n = 100_000
@@ -174,20 +196,8 @@ class TestNoCopiesAndTheGil:
         t1, t2 = np.full(n, 10.0), rng.uniform(60.0, 200.0, n)  # one long projection per stand
         trees, ba = np.full(n, 1500.0), np.full(n, 8.0)
         out1, out2 = np.empty(n), np.empty(n)
-        started, done = threading.Event(), threading.Event()
-
-        def work():
-            started.set()
-            _engine.grow("c", t1, t2, trees, ba, out1, out2, "exact", 1)
-            done.set()
-
-        worker = threading.Thread(target=work)
-        worker.start()
-        started.wait()
-        ticks = 0
-        while not done.is_set():
-            ticks += 1
-        worker.join()
-        # With the GIL held for the whole call this thread could not run
-        # while the engine did.
+        ticks = self.ticks_during(lambda: _engine.grow("c", t1, t2, trees, ba, out1, out2, "exact", 1))
         assert ticks > 1000, f"only {ticks} loop iterations ran while the engine worked"
+        # The same measure sees a call that keeps the GIL: summing a range
+        # runs in C without letting other threads in.
+        assert self.ticks_during(lambda: sum(range(30_000_000))) < 10
