@@ -1,6 +1,6 @@
 """Draws a yield table's CSV (sylvo table --format csv) to a PNG or SVG file.
 
-    python -m sylvo.plot_cli TABLE.csv OUT.png|OUT.svg [--title TEXT]
+    python -m sylvo.plot_cli TABLE.csv|- OUT.png|OUT.svg [--title TEXT] [--stop TEXT]
 
 The picture is sylvo.plot.plot_yield_table's. Exit status 0 done, 2 bad
 input (one line on standard error naming the argument).
@@ -16,6 +16,8 @@ def main(argv=None):
     parser.add_argument("table", help="the CSV of sylvo table --format csv, or - for standard input")
     parser.add_argument("output", help="the picture to write: a .png or .svg file")
     parser.add_argument("--title", default=None, help="the title above the picture")
+    parser.add_argument("--stop", default=None,
+                        help="why the table stopped before its end age, written under the picture")
     args = parser.parse_args(argv)
     ext = os.path.splitext(args.output)[1].lower()
     if ext not in (".png", ".svg"):
@@ -25,6 +27,7 @@ def main(argv=None):
 
     import matplotlib
     matplotlib.use("Agg")
+    matplotlib.rcParams["svg.fonttype"] = "none"  # text in an SVG stays text
     import pandas as pd
     from matplotlib import pyplot as plt
     from .plot import plot_yield_table
@@ -35,6 +38,8 @@ def main(argv=None):
         print(f"sylvo plot: table '{args.table}' cannot be read ({e}); accepted: the CSV of sylvo table "
               "--format csv", file=sys.stderr)
         return 2
+    if args.stop:
+        df.attrs["stop"] = args.stop
     try:
         fig = plot_yield_table(df, title=args.title)
     except ValueError as e:

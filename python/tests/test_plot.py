@@ -86,10 +86,17 @@ def test_the_command_line_entry_draws_a_tables_csv(cli, tmp_path):
     csv = tmp_path / "table.csv"
     csv.write_text(r.stdout)
     for name, magic in (("out.png", b"\x89PNG"), ("out.svg", b"<?xml")):
-        run = subprocess.run([sys.executable, "-m", "sylvo.plot_cli", str(csv), str(tmp_path / name)],
+        run = subprocess.run([sys.executable, "-m", "sylvo.plot_cli", str(csv), str(tmp_path / name),
+                              "--title", "Model A, site 24", "--stop", "stopped early at age 45: SDI"],
                              capture_output=True, text=True)
         assert run.returncode == 0, run.stderr
         assert (tmp_path / name).read_bytes().startswith(magic)
+    svg = (tmp_path / "out.svg").read_text()
+    for text in ("Model A, site 24", "stopped early at age 45: SDI", "age (yr)", "MAI culminates at 30 yr"):
+        assert text in svg
+    piped = subprocess.run([sys.executable, "-m", "sylvo.plot_cli", "-", str(tmp_path / "piped.png")],
+                           input=r.stdout, capture_output=True, text=True)
+    assert piped.returncode == 0 and (tmp_path / "piped.png").stat().st_size > 10000
     bad = subprocess.run([sys.executable, "-m", "sylvo.plot_cli", str(csv), str(tmp_path / "out.jpg")],
                          capture_output=True, text=True)
     assert bad.returncode == 2 and "out.jpg' is not a .png or .svg file" in bad.stderr
