@@ -218,6 +218,11 @@ def _thinning_text(t):
                      "'30:ba=25:p=20', or tuples (age, 'tph', trees, p) or (age, 'ba', basal_area, p)")
 
 
+_TABLE_KEYWORDS = {"age_yr": "start_age", "end_age_yr": "end_age", "site_m": "site", "height_m": "height",
+                   "height_age_yr": "height_age", "shift_yr": "shift", "trees_per_ha": "trees",
+                   "ba_m2_per_ha": "ba", "interval_yr": "interval", "merch_limit_cm": "merch_limit"}
+
+
 def yield_table(model, *, site=None, height=None, height_age=None, shift=0.0, start_age, trees, ba, end_age,
                 interval=5.0, merch_limit, thinnings=(), max_sdi=DEFAULT_MAX_SDI):
     """The yield table of one stand, as a DataFrame with the columns of sylvo table --format csv.
@@ -252,9 +257,17 @@ def yield_table(model, *, site=None, height=None, height_age=None, shift=0.0, st
                                       and thinnings[1] in ("tph", "ba")):
         thinnings = [thinnings]
     texts = [_thinning_text(t) for t in thinnings]
-    r = _engine.yield_table(model, site, height, height_age, shift, _number(start_age, "start_age"),
-                            _number(trees, "trees"), _number(ba, "ba"), _number(end_age, "end_age"),
-                            _number(interval, "interval"), merch_limit, texts, _number(max_sdi, "max_sdi"))
+    try:
+        r = _engine.yield_table(model, site, height, height_age, shift, _number(start_age, "start_age"),
+                                _number(trees, "trees"), _number(ba, "ba"), _number(end_age, "end_age"),
+                                _number(interval, "interval"), merch_limit, texts, _number(max_sdi, "max_sdi"))
+    except ValueError as e:
+        # The engine names a stand's values by their inventory columns; here
+        # they are this function's keywords.
+        field, sep, rest = str(e).partition(":")
+        if sep and field in _TABLE_KEYWORDS:
+            raise ValueError(_TABLE_KEYWORDS[field] + sep + rest) from None
+        raise
     df = pd.DataFrame(r["columns"], columns=list(TABLE_KEYS))
     stop = r["stop"]
     df.attrs.update({

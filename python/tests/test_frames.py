@@ -108,14 +108,17 @@ class TestYieldTable:
     @pytest.mark.parametrize("kwargs,message", [
         (dict(), r"^site: missing, and so is height with height_age"),
         (dict(site=20, height=15, height_age=30), r"^site: given with height or height_age"),
-        (dict(site=20, end_age=5), r"end"),
+        (dict(site=20, end_age=5), r"^end_age: '5' is not after the start age 10"),
+        (dict(site=20, start_age=2000), r"^start_age: '2000' is not above 0 and at most 1000"),
+        (dict(height=90, height_age=20), r"^height: '90' is reached at age 20 by no site index"),
         (dict(site=-3), r"^site: -3 is not a number above 0"),
         (dict(site=20, trees=float("nan")), r"^trees: nan is not a number above 0"),
         (dict(site=20, thinnings=["20:tph=800"]), r"^thinnings: '20:tph=800'"),
         (dict(site=20, thinnings=[(20, "trees", 800, 20)]), r"^thinnings: \(20, 'trees', 800, 20\) is not a thinning"),
-        (dict(site=20, thinnings=["30:tph=800:p=20", "20:tph=900:p=20"]), r"^thinnings: "),
-        (dict(site=20, thinnings=["20:tph=5000:p=20"]), r"^thinnings: "),
-        (dict(site=99), r"site"),
+        (dict(site=20, thinnings=["30:tph=800:p=20", "20:tph=900:p=20"]),
+         r"^thinnings: '20:tph=900:p=20' does not come after the thinning at age 30"),
+        (dict(site=20, thinnings=["20:tph=5000:p=20"]), r"^thinnings: '20:tph=5000:p=20' leaves 5000 trees/ha"),
+        (dict(site=99), r"^site: '99' is outside the range"),
     ])
     def test_refusals_name_the_argument(self, kwargs, message):
         base = dict(start_age=10, trees=1800, ba=6, end_age=40, merch_limit=12)
