@@ -82,14 +82,6 @@ class TestYieldTable:
             assert r.returncode == 0 and df.attrs["stop"] is None
         assert df.attrs["model"] == model and df.attrs["version"] == {"a": 1.1, "b": 1.0, "c": 1.2}[model]
 
-    def test_stops_early_and_says_why(self):
-        df = sylvo.yield_table("a", site=24, start_age=10, trees=1800, ba=6, end_age=60, merch_limit=12,
-                               thinnings=["20:tph=800:p=20"])
-        assert df["age_yr"].iloc[-1] == 40
-        assert df.attrs["stop_age"] == 45 and "stand density index" in df.attrs["stop_reason"]
-        assert df.attrs["stop"].startswith("stopped early at age 45: stand density index")
-        assert df["note"].iloc[-1] == "total volume 0 with basal area; merchantable volume below 0"
-
     def test_thinnings_as_text_or_tuples(self):
         base = dict(site=22, start_age=10, trees=2000, ba=7, end_age=50, merch_limit=12)
         text = sylvo.yield_table("c", thinnings=["18:tph=900:p=12", "30:ba=20:p=25"], **base)
