@@ -1,13 +1,34 @@
 """Draws a yield table's CSV (sylvo table --format csv) to a PNG or SVG file.
 
     python -m sylvo.plot_cli TABLE.csv|- OUT.png|OUT.svg [--title TEXT] [--stop TEXT]
+    /usr/bin/python3 python/sylvo/plot_cli.py ...    (the same, without installing the package)
 
 The picture is sylvo.plot.plot_yield_table's. Exit status 0 done, 2 bad
 input (one line on standard error naming the argument).
 """
 import argparse
+import importlib.util
 import os
 import sys
+
+if __name__ == "__main__" and not __package__:
+    # Run as a file: this directory holds a module named dask, which must
+    # not stand in for the real one.
+    if sys.path and os.path.abspath(sys.path[0]) == os.path.dirname(os.path.abspath(__file__)):
+        del sys.path[0]
+
+
+def _plot_module():
+    """sylvo.plot: from the package, or from beside this file when run as a
+    file (it needs only pandas and matplotlib, not the engine)."""
+    if __package__:
+        from . import plot
+        return plot
+    spec = importlib.util.spec_from_file_location(
+        "sylvo_plot", os.path.join(os.path.dirname(os.path.abspath(__file__)), "plot.py"))
+    plot = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(plot)
+    return plot
 
 
 def main(argv=None):
@@ -30,7 +51,7 @@ def main(argv=None):
     matplotlib.rcParams["svg.fonttype"] = "none"  # text in an SVG stays text
     import pandas as pd
     from matplotlib import pyplot as plt
-    from .plot import plot_yield_table
+    plot_yield_table = _plot_module().plot_yield_table
 
     try:
         df = pd.read_csv(sys.stdin if args.table == "-" else args.table, float_precision="round_trip")
