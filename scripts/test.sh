@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test.
-#   scripts/test.sh              the release build, in build/
+#   scripts/test.sh              the release build, in build/, then the Python
+#                                and R packages' tests (scripts/test-python.sh,
+#                                scripts/test-r.sh)
 #   scripts/test.sh --sanitize   the same suite under AddressSanitizer and
 #                                UndefinedBehaviorSanitizer, in build-sanitize/
 #   scripts/test.sh --tsan       the engine's tests under ThreadSanitizer, in
@@ -34,5 +36,10 @@ if [ -z "${1:-}" ]; then
   elif ! grep -q 'windows_dlls' "$dir/ctest.log"; then
     echo "NOTE: the Windows DLL tests are not part of this run."
   fi
+fi
+# The Python and R packages, on the release build's run only.
+if [ -z "${1:-}" ]; then
+  SYLVO_BUILD_DIR="$PWD/$dir" scripts/test-python.sh || status=$?
+  scripts/test-r.sh || status=$?
 fi
 exit "$status"
