@@ -56,13 +56,13 @@ using V = hn::Vec<D>;
 // state and slopes (eight arrays) stay in the first-level cache.
 constexpr std::size_t kTile = 64;
 
-// exp(x) with std::exp's special values: NaN for NaN, +infinity above the
-// overflow threshold (Highway's Exp is valid up to 706 and gives 0 for NaN).
+// exp(x) with std::exp's special values: Highway's Exp is valid up to 706
+// and gives 0 for NaN; from 709.8 (past the overflow threshold) and for NaN,
+// x + infinity is the answer (+infinity, NaN).
 HWY_INLINE V Exp(D d, V x)
 {
-    const V y = hn::Exp(d, x);
-    const V inf = hn::Set(d, std::numeric_limits<double>::infinity());
-    return hn::IfThenElse(hn::IsNaN(x), x, hn::IfThenElse(hn::Gt(x, hn::Set(d, 709.8)), inf, y));
+    const auto below_overflow = hn::Lt(x, hn::Set(d, 709.8));
+    return hn::IfThenElse(below_overflow, hn::Exp(d, x), hn::Add(x, hn::Set(d, std::numeric_limits<double>::infinity())));
 }
 
 // log(x) for x >= 0 (never NaN here): -infinity at 0, +infinity at +infinity.
