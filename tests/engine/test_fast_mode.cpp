@@ -29,6 +29,19 @@ namespace {
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double inf = std::numeric_limits<double>::infinity();
 
+// Sanitizer builds, many times slower, run a tenth of each large job.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t kShare = 10;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer) || __has_feature(address_sanitizer)
+constexpr std::size_t kShare = 10;
+#else
+constexpr std::size_t kShare = 1;
+#endif
+#else
+constexpr std::size_t kShare = 1;
+#endif
+
 struct Job {
     std::vector<double> t1, t2, trees, ba;
     std::size_t size() const { return t1.size(); }
@@ -160,7 +173,7 @@ std::string model_label(const ::testing::TestParamInfo<int>& info) { return std:
 
 TEST_P(FastMode, StandardJobWithinTolerance)
 {
-    const Job job = standard_job(1000000, 8 + GetParam());
+    const Job job = standard_job(1000000 / kShare, 8 + GetParam());
     const Results exact = grow(GetParam(), job, SYLVO_EXACT);
     const Results fast = grow(GetParam(), job, SYLVO_FAST);
     expect_accurate(compare(job, exact, fast), "standard job");
@@ -220,7 +233,7 @@ void expect_accurate_inventory(int model, const Job& job, const Results& exact, 
 
 TEST_P(FastMode, InventoryMostlyWithinTolerance)
 {
-    const Job job = inventory_mix(300000, 80 + GetParam());
+    const Job job = inventory_mix(300000 / kShare, 80 + GetParam());
     const Results exact = grow(GetParam(), job, SYLVO_EXACT);
     const Results fast = grow(GetParam(), job, SYLVO_FAST);
     expect_accurate_inventory(GetParam(), job, exact, fast, "inventory");
