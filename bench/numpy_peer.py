@@ -7,7 +7,9 @@ One function, grow(model, t1, t2, trees, ba), takes arrays of stands with
 ages of their own: each stand's step count and step length come from its two
 ages, every step is taken for all stands of the chunk at once (a stand with
 fewer steps stops changing), and the terms that depend on age are computed
-per stand. The equations and the fourth-order Runge-Kutta step are those of
+per stand. Where all stands share their ages (the standard job) the ages are
+passed as two numbers, which numpy broadcasts: the terms of age are then
+computed once per stage for all stands. The equations and the fourth-order Runge-Kutta step are those of
 models/<m>/dynamics.cpp and frame/rk4.h (the coefficients below are copied
 from models/<m>/model.h).
 
@@ -117,14 +119,23 @@ def grow_chunk(model, t1, t2, trees, ba):
 
 
 def grow(model, t1, t2, trees, ba):
-    """Trees and basal area at t2 of stands at t1 (every stand projectable)."""
+    """Trees and basal area at t2 of stands at t1 (every stand projectable); the ages are arrays, or numbers
+    that every stand shares."""
+    def part(a, s):
+        return a[s] if np.ndim(a) else a
+
     out_n = np.empty_like(trees)
     out_b = np.empty_like(ba)
     with np.errstate(all="ignore"):
-        for start in range(0, len(t1), CHUNK):
+        for start in range(0, len(trees), CHUNK):
             s = slice(start, start + CHUNK)
-            out_n[s], out_b[s] = grow_chunk(model, t1[s], t2[s], trees[s], ba[s])
+            out_n[s], out_b[s] = grow_chunk(model, part(t1, s), part(t2, s), trees[s], ba[s])
     return out_n, out_b
+
+
+def peer_ages(job, t1, t2):
+    """The ages as the peer is given them: two numbers for the standard job."""
+    return (10.0, 40.0) if job == "standard" else (t1, t2)
 
 
 def make_job(job, count, seed):
@@ -142,10 +153,11 @@ def time_jobs(count, repeats):
     for model in "abc":
         for job in ("standard", "inventory"):
             t1, t2, n, b = make_job(job, count, 7)
+            a1, a2 = peer_ages(job, t1, t2)
             best = float("inf")
             for _ in range(repeats):
                 start = time.perf_counter()
-                grow(model, t1, t2, n, b)
+                grow(model, a1, a2, n, b)
                 best = min(best, time.perf_counter() - start)
             print(json.dumps({"model": model, "job": job, "stands": count, "seconds": best,
                               "stands_per_s": count / best}), flush=True)
@@ -161,7 +173,7 @@ def check(engine_path, count):
     for m, model in enumerate("abc"):
         for job in ("standard", "inventory"):
             t1, t2, n, b = make_job(job, count, 11)
-            pn, pb = grow(model, t1, t2, n, b)
+            pn, pb = grow(model, *peer_ages(job, t1, t2), n, b)
             en, eb = np.empty(count), np.empty(count)
             ptr = lambda a: a.ctypes.data_as(p)
             rc = lib.sylvo_grow_batch(m, count, ptr(t1), ptr(t2), ptr(n), ptr(b), ptr(en), ptr(eb), None)
