@@ -253,7 +253,9 @@ def yield_table(model, *, site=None, height=None, height_age=None, shift=0.0, st
     height_age = _number(height_age, "height_age", none_ok=True)
     shift = _number(shift, "shift", positive=False)
     merch_limit = _number(merch_limit, "merch_limit", none_ok=True, positive="zero")
-    if isinstance(thinnings, str) or (isinstance(thinnings, tuple) and len(thinnings) == 4
+    if thinnings is None:
+        thinnings = []
+    elif isinstance(thinnings, str) or (isinstance(thinnings, tuple) and len(thinnings) == 4
                                       and thinnings[1] in ("tph", "ba")):
         thinnings = [thinnings]
     texts = [_thinning_text(t) for t in thinnings]
