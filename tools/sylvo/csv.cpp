@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include <fast_float/fast_float.h>
 
@@ -107,15 +109,35 @@ void append_number(std::string& out, double x)
     out.append(buffer, end);
 }
 
+namespace {
+
+// True when TEXT holds a comma, a quote, a CR or an LF (eight bytes at a
+// time: a byte of X ^ C is zero where X has C).
+bool needs_quotes(std::string_view text)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    auto has = [](std::uint64_t x, unsigned char c) {
+        const std::uint64_t y = x ^ (ones * c);
+        return ((y - ones) & ~y & highs) != 0;
+    };
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, text.data() + i, 8);
+        if (has(x, ',') || has(x, '"') || has(x, '\r') || has(x, '\n')) return true;
+    }
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 void append_csv_field(std::string& out, std::string_view text)
 {
-    bool plain = true;
-    for (char c : text)
-        if (c == ',' || c == '"' || c == '\r' || c == '\n') {
-            plain = false;
-            break;
-        }
-    if (plain) {
+    if (!needs_quotes(text)) {
         out.append(text);
         return;
     }
