@@ -267,10 +267,21 @@ void grow_model(Model model, const GrowArrays& a, const Options& options)
     const std::size_t parts = engine::threads_for(options, count, kMinPerThread);
 
     if (g.groups.empty()) {
-        // No grouping: every stand as the export projects it.
+        // No grouping: in exact mode every stand as the export projects it;
+        // in fast mode every stand a group of its own, so that a stand's
+        // result never depends on the other stands of the call.
         engine::parallel_for(count, parts, [&](std::size_t begin, std::size_t end, std::size_t) {
             GroupProjector<M> projector(a, model, options.mode);
-            for (std::size_t i = begin; i < end; ++i) projector.project_alone(i);
+            auto identity = [](std::size_t p) { return p; };
+            for (std::size_t i = begin; i < end; ++i) {
+                if (options.mode == Mode::exact) {
+                    projector.project_alone(i);
+                    continue;
+                }
+                const Group alone{a.t1[i], a.t2[i], plan_projection(M::coefficients.frame.step_rule, a.t1[i], a.t2[i]),
+                                  i, 1};
+                projector.run(alone, i, i + 1, identity);
+            }
         });
         return;
     }

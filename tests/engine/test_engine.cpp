@@ -228,6 +228,41 @@ TEST_P(Threads, ResultsDoNotDependOnTheThreadCount)
 INSTANTIATE_TEST_SUITE_P(Modes, Threads, ::testing::Values(SYLVO_EXACT, SYLVO_FAST),
                          [](const auto& info) { return info.param == SYLVO_EXACT ? "exact" : "fast"; });
 
+// A stand's fast result depends on its own arguments alone: the same in a
+// batch where it shares its ages with every other stand as in one where no
+// two stands share theirs (which the engine does not group).
+TEST(FastMode, AStandsResultDoesNotDependOnTheOtherStands)
+{
+    std::mt19937_64 rng(3);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::vector<double> t1, t2, trees, ba;
+    for (int i = 0; i < 64; ++i) {
+        t1.push_back(20.0);
+        t2.push_back(35.0);
+        trees.push_back(300 + 2500 * u(rng));
+        ba.push_back(5 + 40 * u(rng));
+    }
+    const std::size_t shared = t1.size();
+    for (int i = 0; i < 2000; ++i) {
+        t1.push_back(5 + 50 * u(rng));
+        t2.push_back(t1.back() + 1 + 40 * u(rng));
+        trees.push_back(300 + 2500 * u(rng));
+        ba.push_back(5 + 40 * u(rng));
+    }
+    const sylvo_options fast{SYLVO_FAST, 2};
+    for (int model = 0; model < 3; ++model) {
+        std::vector<double> grouped_n(shared), grouped_b(shared), mixed_n(t1.size()), mixed_b(t1.size());
+        ASSERT_EQ(sylvo_grow_batch(model, shared, t1.data(), t2.data(), trees.data(), ba.data(), grouped_n.data(),
+                                   grouped_b.data(), &fast),
+                  SYLVO_OK);
+        ASSERT_EQ(sylvo_grow_batch(model, t1.size(), t1.data(), t2.data(), trees.data(), ba.data(), mixed_n.data(),
+                                   mixed_b.data(), &fast),
+                  SYLVO_OK);
+        EXPECT_EQ(0, std::memcmp(grouped_n.data(), mixed_n.data(), shared * sizeof(double))) << "model " << model;
+        EXPECT_EQ(0, std::memcmp(grouped_b.data(), mixed_b.data(), shared * sizeof(double))) << "model " << model;
+    }
+}
+
 TEST(InPlace, OutputsMayBeTheirInputs)
 {
     const Inventory inv(30011, 9);  // enough stands per pair of ages to be grouped
