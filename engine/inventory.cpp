@@ -203,9 +203,13 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec
                 r.end_age = t2[k];
                 const double q = qmd(ba2[k], trees2[k]);
                 const double sdi = stand_density_index(trees2[k], q);
-                const std::string why = stand_stop_reason(trees2[k], ba2[k], h[k], sdi, spec.max_sdi);
+                std::string why = stand_stop_reason(trees2[k], ba2[k], h[k], sdi, spec.max_sdi);
                 if (!why.empty()) {
-                    r.status = "no longer a stand at age " + shortest(t2[k]) + ": " + why;
+                    r.status.reserve(why.size() + 40);
+                    r.status = "no longer a stand at age ";
+                    r.status += shortest(t2[k]);
+                    r.status += ": ";
+                    r.status += why;
                     continue;
                 }
                 r.site = site[k];

@@ -285,16 +285,27 @@ bool finite_positive(double x) { return std::isfinite(x) && x > 0.0; }
 // Why a row's stand is no longer a stand, or "".
 std::string no_stand(const YieldRow& row, double max_sdi)
 {
+    // Built in one string: inventories ask for this for many stands.
+    std::string why;
+    auto say = [&why](const char* what, double x, const char* rest) {
+        why.reserve(96);
+        why += what;
+        why += shortest(x);
+        why += rest;
+        return why;
+    };
     if (!(std::isfinite(row.trees) && row.trees >= 1.0))
-        return "trees " + shortest(row.trees) + " per hectare (below 1 or not a number)";
-    if (!finite_positive(row.ba)) return "basal area " + shortest(row.ba) + " m2/ha (not a positive number)";
-    if (!finite_positive(row.height))
-        return "dominant height " + shortest(row.height) + " m (not a positive number)";
-    if (!(row.sdi <= max_sdi))
-        return "stand density index " + shortest(row.sdi) + " per hectare (above the maximum " + shortest(max_sdi) +
-               ")";
-    if (!std::isfinite(row.volume)) return "total volume " + shortest(row.volume) + " m3/ha (not a number)";
-    return {};
+        return say("trees ", row.trees, " per hectare (below 1 or not a number)");
+    if (!finite_positive(row.ba)) return say("basal area ", row.ba, " m2/ha (not a positive number)");
+    if (!finite_positive(row.height)) return say("dominant height ", row.height, " m (not a positive number)");
+    if (!(row.sdi <= max_sdi)) {
+        say("stand density index ", row.sdi, " per hectare (above the maximum ");
+        why += shortest(max_sdi);
+        why += ')';
+        return why;
+    }
+    if (!std::isfinite(row.volume)) return say("total volume ", row.volume, " m3/ha (not a number)");
+    return why;
 }
 
 }  // namespace
