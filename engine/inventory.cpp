@@ -184,19 +184,23 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec
             shift[k] = s.shift;
         }
         grow(model, t1, t2, trees, ba, trees2, ba2, spec.options);
-        sylvo::height(model, t2, site, shift, h, spec.options);
-        sylvo::volume(model, h, trees2, ba2, volume, spec.options);
         if (merch) {
             limit.assign(n, spec.merch_limit);
             merch_vol.resize(n);
-            merch_volume(model, h, trees2, ba2, limit, merch_vol, spec.options);
         }
 
-        // The stand rule and the derived values, over the same threads.
+        // Heights, volumes, the stand rule and the derived values: each
+        // thread calls the batch functions on its own part of the stands
+        // (they are too cheap for the batch functions to split a block).
         const std::size_t parts = static_cast<std::size_t>(
             std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(thread_count(spec.options, n)),
-                                                           n / 4096)));
+                                                           n / 2048)));
         engine::parallel_for(n, parts, [&](std::size_t begin, std::size_t end, std::size_t) {
+            const Options one{spec.options.mode, 1};
+            auto part = [begin, end](std::vector<double>& v) { return std::span<double>(v).subspan(begin, end - begin); };
+            sylvo::height(model, part(t2), part(site), part(shift), part(h), one);
+            sylvo::volume(model, part(h), part(trees2), part(ba2), part(volume), one);
+            if (merch) merch_volume(model, part(h), part(trees2), part(ba2), part(limit), part(merch_vol), one);
             for (std::size_t k = begin; k < end; ++k) {
                 ProjectedStand& r = out[index[k]];
                 r.start_age = t1[k];
