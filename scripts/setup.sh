@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libgtest-dev libbenchmark-dev python3 python3-mpmath libcli11-dev nlohmann-json3-dev
-          libhwy-dev libfast-float-dev binutils "$@")
+          libhwy-dev libfast-float-dev binutils python3-pandas python3-matplotlib "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

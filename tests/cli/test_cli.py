@@ -20,6 +20,7 @@ import math
 import os
 import subprocess
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "reference"))
@@ -424,16 +425,51 @@ class Errors(unittest.TestCase):
                     self.assertIn(value, err)
 
 
+class Plots(unittest.TestCase):
+    """sylvo table --plot: the picture is written beside the table; a name
+    that is not .png or .svg, or a plotting step that cannot run, is refused
+    before anything is printed."""
+
+    def test_png_and_svg_are_drawn_beside_the_table(self):
+        with tempfile.TemporaryDirectory() as work:
+            png, svg = os.path.join(work, "table.png"), os.path.join(work, "table.svg")
+            code, out, err = run(*EXAMPLE, "--plot", png)
+            self.assertEqual(code, 0, err)
+            self.assertIn("Yield table, Model A", out)
+            with open(png, "rb") as f:
+                self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
+            code, out, err = run("table", "--model", "c", "--site", 28, "--start-age", 12, "--trees", 1500,
+                                 "--ba", 10, "--end-age", 52, "--merch-limit", 12, "--thin", "20:tph=700:p=10",
+                                 "--plot", svg, "--format", "csv")
+            self.assertEqual(code, 0, err)
+            with open(svg) as f:
+                picture = f.read()
+            self.assertIn("<svg", picture)
+            self.assertIn("Model C", picture)
+
+    def test_refusals_print_nothing(self):
+        with tempfile.TemporaryDirectory() as work:
+            for env, name, why in [({}, "table.jpg", "not a .png or .svg"),
+                                   ({"SYLVO_PYTHON": os.path.join(work, "no-python")}, "table.png",
+                                    "cannot be started")]:
+                p = subprocess.run([TOOL, *map(str, EXAMPLE), "--plot", os.path.join(work, name)],
+                                   capture_output=True, text=True, timeout=120, env={**os.environ, **env})
+                self.assertEqual((p.returncode, p.stdout), (2, ""), p.stderr)
+                self.assertIn(why, p.stderr)
+                self.assertEqual(p.stderr.count("\n"), 1, p.stderr)
+                self.assertFalse(os.path.exists(os.path.join(work, name)))
+
+
 def main():
     global TOOL, LIB_DIR
     parser = argparse.ArgumentParser()
     parser.add_argument("--tool", required=True)
     parser.add_argument("--lib-dir", required=True)
-    parser.add_argument("group", choices=["tables", "formats", "queries", "errors"])
+    parser.add_argument("group", choices=["tables", "formats", "queries", "errors", "plots"])
     args = parser.parse_args()
     TOOL, LIB_DIR = args.tool, args.lib_dir
     suite = unittest.defaultTestLoader.loadTestsFromTestCase(
-        {"tables": Tables, "formats": Formats, "queries": Queries, "errors": Errors}[args.group])
+        {"tables": Tables, "formats": Formats, "queries": Queries, "errors": Errors, "plots": Plots}[args.group])
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)
 

@@ -4,12 +4,14 @@
 #include <iostream>
 #include <memory>
 #include <numbers>
+#include <sstream>
 
 #include "errors.h"
 #include "library.h"
 #include "sylvo.h"
 #include "numbers.h"
 #include "output.h"
+#include "plot.h"
 #include "sylvo/yield_table.hpp"
 
 namespace sylvo_tool {
@@ -115,15 +117,27 @@ int answer(const CommonOptions& common, const Library& library, const std::vecto
 int run_table(const CommonOptions& common, const Values& values)
 {
     const auto library = load(common);
+    if (!values.plot.empty()) check_plot_file(values.plot);
     const sylvo::TableSpec spec = no_stand_given(values) ? example_stand(library->id()) : stand_from(*library, values);
     const sylvo::YieldTable table = sylvo::yield_table(spec);
+    std::string stop;
+    if (table.stop)
+        stop = "the stand is no longer a stand at age " + shortest(table.stop->age) +
+               (table.stop->after_thinning ? " after the thinning" : "") + ": " + table.stop->reason;
+    if (!values.plot.empty()) {
+        // Drawn before anything is printed, so that a refusal prints nothing.
+        std::ostringstream csv;
+        write_yield_table(csv, Format::Csv, *library, spec, table);
+        draw_plot(csv.str(), values.plot,
+                  "Yield table, " + library->model().name + " (version " + fixed(library->version(), 1) +
+                      "), site index " + fixed(table.site, 2) + " m",
+                  stop);
+    }
     write_yield_table(std::cout, format_of(common), *library, spec, table);
     std::cout.flush();
     for (const std::string& line : sylvo::note_kinds(table.notes)) std::cerr << "sylvo: warning: " << line << '\n';
     if (!table.stop) return kOk;
-    std::cerr << "sylvo: the stand is no longer a stand at age " << shortest(table.stop->age)
-              << (table.stop->after_thinning ? " after the thinning" : "") << ": " << table.stop->reason
-              << "; the table stops before this row\n";
+    std::cerr << "sylvo: " << stop << "; the table stops before this row\n";
     return kOutOfRange;
 }
 

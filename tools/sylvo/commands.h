@@ -18,6 +18,7 @@ struct Values {
     std::optional<double> site, height, height_age, shift, start_age, trees, ba, end_age, interval, merch_limit;
     std::optional<double> age, p, to_trees, to_ba, max_sdi;
     std::vector<std::string> thinnings;  // --thin, as written
+    std::string plot;                    // --plot FILE.png|FILE.svg, or empty
 };
 
 // Each returns the exit status; bad input throws InputError.

@@ -195,7 +195,11 @@ struct Cli {
             ->type_name("AGE:tph=N:p=P|AGE:ba=B:p=P")
             ->expected(1)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-
+        table->add_option("--plot", values.plot,
+                          "Also draw the table to FILE.png or FILE.svg: volumes, height, basal area and trees over "
+                          "age with the removals at thinnings, MAI and PAI with the culmination of MAI (drawn by "
+                          "python/sylvo/plot_cli.py with Debian's Python, pandas and matplotlib)")
+            ->type_name("FILE.png|FILE.svg");
     }
 
     CLI::App* query(const std::string& name, const std::string& description)
