@@ -76,11 +76,18 @@ class TestExactEqualsExports:
         for threads in (2, 3, None):
             for got, want in zip(sylvo.grow(model, t1, t2, n, b, threads=threads), one):
                 assert_bits_equal(got, want, f"grow with threads={threads}")
-        fast = sylvo.grow(model, t1, t2, n, b, mode="fast")
-        for got, want in zip(fast, one):
-            finite = np.isfinite(want)
-            assert np.array_equal(finite, np.isfinite(got))
-            np.testing.assert_allclose(got[finite], want[finite], rtol=1e-10, atol=0)
+        # Fast mode: not finite where exact mode is not; on ordinary stands
+        # (ages 10 to 40, as the bound is stated) within 1e-13 for 99.9% of
+        # results and 1e-10 for all. Long projections run into each model's
+        # ill-conditioned range, where no bound holds.
+        for got, want in zip(sylvo.grow(model, t1, t2, n, b, mode="fast"), one):
+            assert np.array_equal(np.isfinite(want), np.isfinite(got))
+        n, b = rng.uniform(200, 3000, 20000), rng.uniform(5, 50, 20000)
+        exact = sylvo.grow(model, 10.0, 40.0, n, b)
+        for got, want in zip(sylvo.grow(model, 10.0, 40.0, n, b, mode="fast"), exact):
+            assert np.isfinite(want).all()
+            rel = np.abs(got - want) / np.abs(want)
+            assert rel.max() <= 1e-10 and np.quantile(rel, 0.999) <= 1e-13, (rel.max(), np.quantile(rel, 0.999))
 
 
 class TestBroadcasting:

@@ -66,17 +66,24 @@ test_that("sylvo_models gives each library's version", {
   for (k in 1:3) expect_identical(hex(m$version[k]), exports(m$model[k], "version"))
 })
 
-test_that("fast mode stays within 1e-10 of exact mode", {
+test_that("fast mode stays within its bounds on ordinary stands", {
+  # Ages 10 to 40, where the bound is stated: within 1e-13 for 99.9% of the
+  # results and 1e-10 for all. Elsewhere only finiteness must agree (long
+  # projections run into each model's ill-conditioned range).
+  trees <- runif(5000, 200, 3000)
+  ba <- runif(5000, 5, 50)
   t1 <- runif(3000, 5, 40)
-  trees <- runif(3000, 300, 3000)
-  ba <- runif(3000, 3, 40)
   for (model in c("a", "b", "c")) {
-    exact <- sylvo_grow(model, t1, t1 + 20, trees, ba)
-    fast <- sylvo_grow(model, t1, t1 + 20, trees, ba, mode = "fast", threads = 2)
+    exact <- sylvo_grow(model, 10, 40, trees, ba)
+    fast <- sylvo_grow(model, 10, 40, trees, ba, mode = "fast", threads = 2)
     for (k in names(exact)) {
-      ok <- is.finite(exact[[k]])
-      expect_identical(is.finite(fast[[k]]), ok)
-      expect_true(all(abs(fast[[k]][ok] - exact[[k]][ok]) <= 1e-10 * abs(exact[[k]][ok])), label = k)
+      rel <- abs(fast[[k]] - exact[[k]]) / abs(exact[[k]])
+      expect_true(all(is.finite(exact[[k]])), label = k)
+      expect_lte(max(rel), 1e-10, label = k)
+      expect_lte(unname(quantile(rel, 0.999)), 1e-13, label = k)
     }
+    exact <- sylvo_grow(model, t1, t1 + 20, trees[1:3000], ba[1:3000])
+    fast <- sylvo_grow(model, t1, t1 + 20, trees[1:3000], ba[1:3000], mode = "fast", threads = 2)
+    for (k in names(exact)) expect_identical(is.finite(fast[[k]]), is.finite(exact[[k]]))
   }
 })
