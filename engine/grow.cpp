@@ -9,6 +9,7 @@
 // computes the same terms for each stand anew. Fast mode integrates a
 // group's stands several at a time with SIMD (fast_grow.h).
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <limits>
@@ -31,13 +32,18 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // A projection this long computes its age terms per stand, as the export
 // does, rather than keep a table of them.
 constexpr std::int64_t kMostSharedSteps = 4096;
-// With more distinct pairs of ages than this share of the stands, grouping
-// saves too little to pay for itself.
-constexpr std::size_t kMostGroupsPerStand = 4;
+// A group's age terms cost about what the export spends on them for one
+// stand, so grouping pays once the groups of a window average this many.
+constexpr std::size_t kMostGroupsPerStand = 2;
 // Stands handed to the fast kernel at a time.
 constexpr std::size_t kFastBlock = 256;
 // Fewer stands than this are not worth a thread of their own.
 constexpr std::size_t kMinPerThread = 256;
+// Stands of mixed ages are grouped in windows of at most this many (their
+// inputs and outputs, 48 bytes a stand, stay in the processor's cache), at
+// least this many windows a thread when the batch allows.
+constexpr std::size_t kLargestWindow = std::size_t{1} << 16;
+constexpr std::size_t kWindowsPerThread = 4;
 
 struct GrowArrays {
     In t1, t2, trees, ba;
@@ -97,64 +103,55 @@ struct Group {
     std::size_t count;
 };
 
-// Stands in groups of equal ages: the groups, and the stands' indices
-// ordered group by group. An empty order means the identity (one group).
-struct Grouping {
-    std::vector<Group> groups;
-    std::vector<std::uint32_t> order;
-};
-
 AgePair key_of(double t1, double t2)
 {
     return {std::bit_cast<std::uint64_t>(t1), std::bit_cast<std::uint64_t>(t2)};
 }
 
-// Groups the stands by their two ages, or returns no groups when grouping
-// does not pay (too many distinct pairs, or more stands than 32-bit indices
-// reach).
-Grouping group_stands(StepRule rule, In t1, In t2)
-{
-    Grouping g;
-    const std::size_t count = t1.size();
-    if (count > std::numeric_limits<std::uint32_t>::max()) return g;
-    auto add_group = [&](std::size_t i) {
-        g.groups.push_back({t1[i], t2[i], plan_projection(rule, t1[i], t2[i]), 0, 0});
-    };
-
-    // Most batches share one pair of ages: no table, no reordering.
-    const AgePair first = key_of(t1[0], t2[0]);
-    std::size_t i = 1;
-    while (i < count && key_of(t1[i], t2[i]) == first) ++i;
-    add_group(0);
-    if (i == count) {
-        g.groups[0].count = count;
-        return g;
-    }
-
-    std::unordered_map<AgePair, std::uint32_t, AgePairHash> index;
-    index.emplace(first, 0);
-    const std::size_t most_groups = count / kMostGroupsPerStand + 1;
-    std::vector<std::uint32_t> group_of(count);
-    for (std::size_t j = 0; j < count; ++j) {
-        auto [at, added] = index.try_emplace(key_of(t1[j], t2[j]), static_cast<std::uint32_t>(g.groups.size()));
-        if (added) {
-            if (g.groups.size() == most_groups) return {};
-            add_group(j);
+// The stands of one window of a batch in groups of equal ages: the groups,
+// and the stands' offsets in the window ordered group by group. Its tables
+// are kept from window to window.
+class WindowGrouping {
+public:
+    // Groups the stands [begin, end); false when grouping does not pay
+    // (more distinct pairs of ages than a share of the stands).
+    bool group(StepRule rule, In t1, In t2, std::size_t begin, std::size_t end)
+    {
+        const std::size_t count = end - begin;
+        const std::size_t most_groups = count / kMostGroupsPerStand + 1;
+        groups.clear();
+        index_.clear();
+        group_of_.resize(count);
+        for (std::size_t j = 0; j < count; ++j) {
+            const std::size_t i = begin + j;
+            auto [at, added] = index_.try_emplace(key_of(t1[i], t2[i]), static_cast<std::uint32_t>(groups.size()));
+            if (added) {
+                if (groups.size() == most_groups) return false;
+                groups.push_back({t1[i], t2[i], plan_projection(rule, t1[i], t2[i]), 0, 0});
+            }
+            group_of_[j] = at->second;
+            ++groups[at->second].count;
         }
-        group_of[j] = at->second;
-        ++g.groups[at->second].count;
+        std::size_t position = 0;
+        next_.resize(groups.size());
+        for (std::size_t k = 0; k < groups.size(); ++k) {
+            groups[k].first = position;
+            next_[k] = position;
+            position += groups[k].count;
+        }
+        order.resize(count);
+        for (std::size_t j = 0; j < count; ++j) order[next_[group_of_[j]]++] = static_cast<std::uint32_t>(j);
+        return true;
     }
-    std::size_t position = 0;
-    for (Group& group : g.groups) {
-        group.first = position;
-        position += group.count;
-    }
-    std::vector<std::size_t> next(g.groups.size());
-    for (std::size_t k = 0; k < g.groups.size(); ++k) next[k] = g.groups[k].first;
-    g.order.resize(count);
-    for (std::size_t j = 0; j < count; ++j) g.order[next[group_of[j]]++] = static_cast<std::uint32_t>(j);
-    return g;
-}
+
+    std::vector<Group> groups;
+    std::vector<std::uint32_t> order;
+
+private:
+    std::unordered_map<AgePair, std::uint32_t, AgePairHash> index_;
+    std::vector<std::uint32_t> group_of_;
+    std::vector<std::size_t> next_;
+};
 
 // The age terms of a plan at its stage ages; returns the final scaled age.
 template <class M>
@@ -263,63 +260,55 @@ void grow_model(Model model, const GrowArrays& a, const Options& options)
 {
     const std::size_t count = a.t1.size();
     if (count == 0) return;
-    const Grouping g = group_stands(M::coefficients.frame.step_rule, a.t1, a.t2);
+    const StepRule rule = M::coefficients.frame.step_rule;
     const std::size_t parts = engine::threads_for(options, count, kMinPerThread);
 
-    if (g.groups.empty()) {
-        // No grouping: in exact mode every stand as the export projects it;
-        // in fast mode every stand a group of its own, so that a stand's
-        // result never depends on the other stands of the call.
+    // Most batches share one pair of ages: one group, no table, no
+    // reordering, in equal parts over the threads.
+    const AgePair first = key_of(a.t1[0], a.t2[0]);
+    std::size_t same = 1;
+    while (same < count && key_of(a.t1[same], a.t2[same]) == first) ++same;
+    if (same == count) {
+        const Group all{a.t1[0], a.t2[0], plan_projection(rule, a.t1[0], a.t2[0]), 0, count};
         engine::parallel_for(count, parts, [&](std::size_t begin, std::size_t end, std::size_t) {
             GroupProjector<M> projector(a, model, options.mode);
-            auto identity = [](std::size_t p) { return p; };
-            for (std::size_t i = begin; i < end; ++i) {
-                if (options.mode == Mode::exact) {
-                    projector.project_alone(i);
-                    continue;
-                }
-                const Group alone{a.t1[i], a.t2[i], plan_projection(M::coefficients.frame.step_rule, a.t1[i], a.t2[i]),
-                                  i, 1};
-                projector.run(alone, i, i + 1, identity);
-            }
+            projector.run(all, begin, end, [](std::size_t p) { return p; });
         });
         return;
     }
 
-    // Split the ordered stands into parts of equal work (stands times steps).
-    std::vector<std::size_t> boundary(parts + 1, count);
-    boundary[0] = 0;
-    {
-        auto work = [](const Group& group) { return group.plan.in_domain ? double(group.plan.steps) + 1.0 : 1.0; };
-        double total = 0.0;
-        for (const Group& group : g.groups) total += work(group) * double(group.count);
-        double done = 0.0;
-        std::size_t k = 1;
-        for (const Group& group : g.groups) {
-            const double w = work(group);
-            while (k < parts && done + w * double(group.count) >= total * double(k) / double(parts)) {
-                const double need = total * double(k) / double(parts) - done;
-                const std::size_t into = std::min(group.count, static_cast<std::size_t>(std::max(need, 0.0) / w));
-                boundary[k++] = group.first + into;
-            }
-            done += w * double(group.count);
-        }
-    }
-
+    // Otherwise the batch is taken in windows, each grouped by its stands'
+    // ages; a window's stands stay in the processor's cache while they are
+    // gathered group by group. The threads take the next window as they
+    // finish one. A stand's result depends on its own inputs alone, so
+    // neither the windows nor their order over the threads change it.
+    const std::size_t window = std::clamp(count / (parts * kWindowsPerThread) + 1, kMinPerThread, kLargestWindow);
+    const std::size_t windows = (count + window - 1) / window;
+    std::atomic<std::size_t> next_window{0};
     engine::run_parts(
-        parts, [&](std::size_t k) { return boundary[k]; },
-        [&](std::size_t begin, std::size_t end, std::size_t) {
-            if (begin >= end) return;
+        parts, [](std::size_t k) { return k; },
+        [&](std::size_t, std::size_t, std::size_t) {
             GroupProjector<M> projector(a, model, options.mode);
-            auto index = [&g](std::size_t p) -> std::size_t { return g.order.empty() ? p : g.order[p]; };
-            // The groups that overlap [begin, end), in order.
-            auto group = std::upper_bound(g.groups.begin(), g.groups.end(), begin,
-                                          [](std::size_t p, const Group& x) { return p < x.first; });
-            --group;
-            for (std::size_t p = begin; p < end; ++group) {
-                const std::size_t stop = std::min(end, group->first + group->count);
-                projector.run(*group, p, stop, index);
-                p = stop;
+            WindowGrouping g;
+            for (std::size_t w; (w = next_window.fetch_add(1, std::memory_order_relaxed)) < windows;) {
+                const std::size_t begin = w * window;
+                const std::size_t end = std::min(count, begin + window);
+                if (!g.group(rule, a.t1, a.t2, begin, end)) {
+                    // Too many pairs of ages to share their terms: in exact
+                    // mode every stand as the export projects it, in fast
+                    // mode every stand a group of its own.
+                    for (std::size_t i = begin; i < end; ++i) {
+                        if (options.mode == Mode::exact) {
+                            projector.project_alone(i);
+                            continue;
+                        }
+                        const Group alone{a.t1[i], a.t2[i], plan_projection(rule, a.t1[i], a.t2[i]), i, 1};
+                        projector.run(alone, i, i + 1, [](std::size_t p) { return p; });
+                    }
+                    continue;
+                }
+                auto index = [&g, begin](std::size_t p) -> std::size_t { return begin + g.order[p]; };
+                for (const Group& group : g.groups) projector.run(group, group.first, group.first + group.count, index);
             }
         });
 }

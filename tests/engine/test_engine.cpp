@@ -79,6 +79,27 @@ void expect_same(const std::vector<double>& engine, const std::vector<double>& e
     EXPECT_EQ(differ, 0) << what << ": " << differ << " of " << engine.size() << " rows differ; first " << first;
 }
 
+// A mixed inventory: ages shared by many stands (multiples of GRID years;
+// with a grid of 1 year, too many pairs of ages for a few thousand stands
+// to share their terms), every seventh stand on ages of its own, and a few
+// stands outside the projection's domain.
+struct Inventory {
+    std::vector<double> t1, t2, trees, ba;
+    Inventory(int n, unsigned seed, int grid = 5)
+    {
+        std::mt19937_64 rng(seed);
+        std::uniform_int_distribution<int> age(1, 60 / grid), horizon(1, 50 / grid);
+        std::uniform_real_distribution<double> u(0.0, 1.0);
+        for (int i = 0; i < n; ++i) {
+            const double a = (i % 7 == 0) ? 5 + 55 * u(rng) : grid * age(rng);
+            t1.push_back(a);
+            t2.push_back(a + grid * horizon(rng));
+            trees.push_back(i % 503 == 0 ? -1.0 : 200 + 2800 * u(rng));
+            ba.push_back(5 + 45 * u(rng));
+        }
+    }
+};
+
 class ExactMode : public ::testing::TestWithParam<char> {
 protected:
     char m() const { return GetParam(); }
@@ -110,6 +131,25 @@ TEST_P(ExactMode, GrowEqualsSylvoGrow)
     };
     expect_same(en, n, "trees", row);
     expect_same(eb, b, "basal area", row);
+}
+
+// An inventory's stands, grouped by their ages window by window, as the
+// export projects each.
+TEST_P(ExactMode, InventoryEqualsSylvoGrow)
+{
+    LoadedLibrary lib(sylvo_test::library_path(m()));
+    const Inventory inv(30011, 17 + id());
+    std::vector<double> n = inv.trees, b = inv.ba, en(n.size()), eb(n.size());
+    for (std::size_t i = 0; i < n.size(); ++i) lib->SylvoGrow(inv.t1[i], inv.t2[i], &n[i], &b[i]);
+    for (int threads : {1, 2}) {
+        const sylvo_options options{SYLVO_EXACT, threads};
+        ASSERT_EQ(sylvo_grow_batch(id(), n.size(), inv.t1.data(), inv.t2.data(), inv.trees.data(), inv.ba.data(),
+                                   en.data(), eb.data(), &options),
+                  SYLVO_OK);
+        auto row = [&](int i) { return "stand " + std::to_string(i) + " threads " + std::to_string(threads); };
+        expect_same(en, n, "trees", row);
+        expect_same(eb, b, "basal area", row);
+    }
 }
 
 // The site-curve functions: height, age and site.
@@ -178,49 +218,32 @@ TEST_P(ExactMode, VolumesAndThinningEqualTheExports)
 INSTANTIATE_TEST_SUITE_P(Models, ExactMode, ::testing::Values('a', 'b', 'c'),
                          [](const auto& info) { return std::string(1, info.param); });
 
-// A mixed inventory: shared and scattered ages, a few stands outside the
-// projection's domain.
-struct Inventory {
-    std::vector<double> t1, t2, trees, ba;
-    explicit Inventory(int n, unsigned seed)
-    {
-        std::mt19937_64 rng(seed);
-        std::uniform_int_distribution<int> age(5, 60), horizon(1, 50);
-        std::uniform_real_distribution<double> u(0.0, 1.0);
-        for (int i = 0; i < n; ++i) {
-            const double a = (i % 7 == 0) ? 5 + 55 * u(rng) : age(rng);
-            t1.push_back(a);
-            t2.push_back(a + horizon(rng));
-            trees.push_back(i % 503 == 0 ? -1.0 : 200 + 2800 * u(rng));
-            ba.push_back(5 + 45 * u(rng));
-        }
-    }
-};
-
 class Threads : public ::testing::TestWithParam<int> {};
 
 TEST_P(Threads, ResultsDoNotDependOnTheThreadCount)
 {
     const int mode = GetParam();
-    const Inventory inv(30011, 5);
-    for (int model = 0; model < 3; ++model) {
-        std::vector<double> n1, b1;
-        for (int threads : {1, 2, 3, 8}) {
-            std::vector<double> n(inv.t1.size()), b(inv.t1.size());
-            const sylvo_options options{mode, threads};
-            ASSERT_EQ(sylvo_grow_batch(model, n.size(), inv.t1.data(), inv.t2.data(), inv.trees.data(), inv.ba.data(),
-                                       n.data(), b.data(), &options),
-                      SYLVO_OK)
-                << "mode " << mode << " threads " << threads;
-            if (n1.empty()) {
-                n1 = n;
-                b1 = b;
-                continue;
+    for (int grid : {1, 5}) {
+        for (int model = 0; model < 3; ++model) {
+            const Inventory inv(30011, 5, grid);
+            std::vector<double> n1, b1;
+            for (int threads : {1, 2, 3, 8}) {
+                std::vector<double> n(inv.t1.size()), b(inv.t1.size());
+                const sylvo_options options{mode, threads};
+                ASSERT_EQ(sylvo_grow_batch(model, n.size(), inv.t1.data(), inv.t2.data(), inv.trees.data(),
+                                           inv.ba.data(), n.data(), b.data(), &options),
+                          SYLVO_OK)
+                    << "mode " << mode << " threads " << threads;
+                if (n1.empty()) {
+                    n1 = n;
+                    b1 = b;
+                    continue;
+                }
+                EXPECT_EQ(0, std::memcmp(n.data(), n1.data(), n.size() * sizeof(double)))
+                    << "model " << model << " grid " << grid << " threads " << threads;
+                EXPECT_EQ(0, std::memcmp(b.data(), b1.data(), b.size() * sizeof(double)))
+                    << "model " << model << " grid " << grid << " threads " << threads;
             }
-            EXPECT_EQ(0, std::memcmp(n.data(), n1.data(), n.size() * sizeof(double))) << "model " << model
-                                                                                       << " threads " << threads;
-            EXPECT_EQ(0, std::memcmp(b.data(), b1.data(), b.size() * sizeof(double))) << "model " << model
-                                                                                       << " threads " << threads;
         }
     }
 }
