@@ -95,8 +95,9 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec
     if (given(spec.to_age) && !age_ok(spec.to_age))
         throw InputError("--to-age", shortest(spec.to_age), "is not above 0 and at most 1000",
                          "an age in years, above 0 and at most 1000");
-    if (given(spec.years) && !std::isfinite(spec.years))
-        throw InputError("--years", shortest(spec.years), "is not a finite number", "a number of years");
+    if (given(spec.years) && !(std::isfinite(spec.years) && spec.years > 0.0))
+        throw InputError("--years", shortest(spec.years), "is not a finite number above 0",
+                         "a number of years forward, above 0");
     if (given(spec.merch_limit) && !(std::isfinite(spec.merch_limit) && spec.merch_limit >= 0.0))
         throw InputError("--merch-limit", shortest(spec.merch_limit), "is not 0 or more",
                          "a diameter in cm, 0 or more");

@@ -221,6 +221,20 @@ def _thinning_text(t):
 _TABLE_KEYWORDS = {"age_yr": "start_age", "end_age_yr": "end_age", "site_m": "site", "height_m": "height",
                    "height_age_yr": "height_age", "shift_yr": "shift", "trees_per_ha": "trees",
                    "ba_m2_per_ha": "ba", "interval_yr": "interval", "merch_limit_cm": "merch_limit"}
+# The command line's options, as the engine names them, and these functions' keywords.
+_OPTION_KEYWORDS = {"--to-age": "to_age", "--years": "years", "--end-age": "end_age", "--interval": "interval",
+                    "--merch-limit": "merch_limit", "--max-sdi": "max_sdi"}
+
+
+def _by_keyword(call):
+    """CALL's result; an error the engine gives for an option is named by this function's keyword."""
+    try:
+        return call()
+    except ValueError as e:
+        field, sep, rest = str(e).partition(":")
+        if sep and field in _OPTION_KEYWORDS:
+            raise ValueError(_OPTION_KEYWORDS[field] + sep + rest) from None
+        raise
 
 
 def yield_table(model, *, site=None, height=None, height_age=None, shift=0.0, start_age, trees, ba, end_age,
@@ -383,8 +397,8 @@ def project(df, *, model=None, to_age=None, years=None, merch_limit=None, mode="
     max_sdi = _number(max_sdi, "max_sdi")
     keys = [k for k in PROJECT_KEYS if merch_limit is not None or k != "merch_volume_m3_per_ha"]
     columns, carried = _layout(df, False, keys)
-    r = _engine.project(columns, len(df), int(row_offset), model, to_age, years, merch_limit, max_sdi, mode,
-                        threads)
+    r = _by_keyword(lambda: _engine.project(columns, len(df), int(row_offset), model, to_age, years, merch_limit,
+                                            max_sdi, mode, threads))
     return _output(df, np.arange(len(df)), carried, r, keys, df.index)
 
 
@@ -411,7 +425,8 @@ def tables(df, *, model=None, end_age=None, interval=5.0, merch_limit=None, thre
     if end_age is None and "end_age_yr" not in [str(c) for c in df.columns]:
         raise ValueError("df: lacks the column end_age_yr, and no end_age is given; accepted: a column "
                          "end_age_yr, or end_age for every stand")
-    r = _engine.tables(columns, len(df), int(row_offset), model, end_age, interval, merch_limit, max_sdi, threads)
+    r = _by_keyword(lambda: _engine.tables(columns, len(df), int(row_offset), model, end_age, interval, merch_limit,
+                                           max_sdi, threads))
     rows = np.asarray(r["stand"], dtype=np.int64)
     results = dict(r["columns"])
     results["status"] = r["status"]

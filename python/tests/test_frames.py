@@ -232,6 +232,8 @@ class TestInventories:
         (lambda d: d, dict(), "^to_age: missing, and so is years"),
         (lambda d: d, dict(to_age=40, years=5), "^to_age: given with years"),
         (lambda d: d, dict(to_age=-4), "^to_age: -4 is not a number above 0"),
+        (lambda d: d, dict(to_age=2000), "^to_age: '2000' is not above 0 and at most 1000"),
+        (lambda d: d, dict(years=0), "^years: 0 is not a number above 0"),
         (lambda d: d, dict(to_age=40, model="x"), "^model: 'x' is not a model"),
         (lambda d: d, dict(to_age=40, mode="slow"), "^mode: 'slow' is not a mode"),
         (lambda d: d.values, dict(to_age=40), "^df: ndarray is not a pandas DataFrame$"),

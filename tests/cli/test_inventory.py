@@ -246,6 +246,7 @@ class BadInput(unittest.TestCase):
         ("", "line {n}: an empty line"),
         ("r20,a,20,12 00,20,24,,", "line {n}, column 4 (trees_per_ha): '12 00' is not a number"),
         ("r21,a,20,1200,20,,90,30", "no site index"),
+        ("r22,a,995,1200,20,24,,", "line {n}, column 3 (age_yr): 995 plus 10 years gives the end age 1005"),
     ]
 
     def test_every_row_comes_back_in_order_with_its_reason(self):
@@ -319,6 +320,33 @@ class BadInput(unittest.TestCase):
             code, out, err = run(["project", "--input", cases[-4][0]])
             self.assertEqual((code, out, err.count("\n")), (2, b"", 1))
             self.assertIn("--years", err)
+
+    def test_option_values_are_refused_before_anything_is_written(self):
+        data = (HEADER + "\nr1,a,20,1200,20,24,,\n").encode()
+        cases = [(["--years", "0"], "--years: '0' is not a finite number above 0"),
+                 (["--years", "-5"], "--years: '-5' is not a finite number above 0"),
+                 (["--years", "5", "--threads", "abc"], "--threads: 'abc' is not a whole number; accepted: "),
+                 (["--years", "5", "--threads", "-1"], "--threads: '-1' is below 0; accepted: ")]
+        for options, message in cases:
+            with self.subTest(options=options):
+                code, out, err = run(["project", "--input", "-", *options], stdin=data)
+                self.assertEqual((code, out, err.count("\n")), (2, b"", 1), err)
+                self.assertIn(message, err)
+
+    @unittest.skipUnless(os.path.exists("/dev/full"), "needs /dev/full")
+    def test_output_that_cannot_be_written_gives_status_4_and_one_line(self):
+        data = (HEADER + "\nr1,a,20,1200,20,24,,\n").encode()
+        commands = [["project", "--input", "-", "--years", 10], ["tables", "--input", "-", "--end-age", 40],
+                    ["project", "--input", "-", "--years", 10, "--output", "/dev/full"], ["table"],
+                    ["height", "--site", 20, "--age", 30]]
+        for command in commands:
+            with self.subTest(command=command):
+                with open("/dev/full", "wb") as full:
+                    p = subprocess.run([TOOL, *map(str, command)], input=data, stdout=full, stderr=subprocess.PIPE,
+                                       timeout=60)
+                err = p.stderr.decode()
+                self.assertEqual(p.returncode, 4, err)
+                self.assertTrue(err.endswith("sylvo: cannot write the output (No space left on device)\n"), err)
 
 
 class Tables(unittest.TestCase):

@@ -10,6 +10,14 @@ enum ExitStatus : int {
     kOk = 0,
     kBadInput = 2,     // an option's value is not accepted; nothing is printed
     kOutOfRange = 3,   // the model leaves its valid range or has no answer
+    kIoError = 4,      // the input could not be read or the output written to its end
+};
+
+// Reading the input or writing the output failed part-way (a read error, a
+// full disk, a closed pipe): one line naming what failed and why.
+class IoError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
 };
 
 // A value the tool does not accept: one line naming the option, the value and

@@ -169,6 +169,16 @@ std::string locate(const std::string& reason, const CsvRecord& record, const Lay
            (colon == std::string::npos ? "" : reason.substr(colon));
 }
 
+// As locate, for a reason that may not name a column ("no site index: ..."
+// is left as it is).
+std::string locate_column(const std::string& reason, const CsvRecord& record, const Layout& layout)
+{
+    const std::string field = reason.substr(0, reason.find(':'));
+    for (int c = 0; c < kColumns; ++c)
+        if (field == kColumnNames[c]) return locate(reason, record, layout);
+    return reason;
+}
+
 struct Defaults {
     sylvo::Model model = sylvo::Model::a;
     double end_age = sylvo::kNone, interval = 5.0, merch_limit = sylvo::kNone;
@@ -359,14 +369,14 @@ public:
     {
         if (json_) write(first_ ? "[]\n" : "\n]\n");
         if (std::fflush(file_) != 0)
-            throw std::runtime_error(std::string("cannot write the output (") + std::strerror(errno) + ")");
+            throw IoError(std::string("cannot write the output (") + std::strerror(errno) + ")");
     }
 
 private:
     void write(std::string_view text)
     {
         if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
-            throw std::runtime_error(std::string("cannot write the output (") + std::strerror(errno) + ")");
+            throw IoError(std::string("cannot write the output (") + std::strerror(errno) + ")");
     }
     std::FILE* file_;
     bool json_;
@@ -442,6 +452,9 @@ int run_project(const InventoryOptions& options)
     spec.options = engine_options(options);
     if (!options.to_age && !options.years)
         throw InputError("--to-age", "", "is missing, and so is --years", "one of --to-age and --years");
+    // The engine checks the options on every call: an inventory of no stands
+    // has them checked before anything is written.
+    sylvo::project_inventory({}, spec, {});
     const Defaults defaults = defaults_of(options);
     const bool json = options.format == "json";
     const bool merch = options.merch_limit.has_value();
@@ -512,7 +525,10 @@ int run_project(const InventoryOptions& options)
             row.number(r ? r->volume : none);
             if (merch) row.number(r ? r->merch_volume : none);
             row.number(r ? r->sdi : none);
-            const std::string& why = r ? r->status : B.status[i];
+            // The engine names a row's fault by its column; the line and
+            // column go in front here, as for the faults found on reading.
+            const std::string why =
+                r ? (r->status == "ok" ? r->status : locate_column(r->status, B.records[i], layout)) : B.status[i];
             row.text(why);
             if (why != "ok") ++B.flagged;
             const unsigned row_notes = r ? r->notes : 0u;
@@ -558,7 +574,7 @@ int run_project(const InventoryOptions& options)
         if (last.valid()) last.wait();
         throw;
     }
-    if (reader.read_error()) throw std::runtime_error("cannot read " + options.input);
+    if (reader.read_error()) throw IoError("cannot read " + options.input + " to its end");
     writer.finish();
     progress.clear();
     warn_notes(notes);
@@ -665,7 +681,7 @@ int run_tables(const InventoryOptions& options)
         count += static_cast<long long>(n);
         progress.update(count, reader.bytes_read());
     }
-    if (reader.read_error()) throw std::runtime_error("cannot read " + options.input);
+    if (reader.read_error()) throw IoError("cannot read " + options.input + " to its end");
     writer.finish();
     progress.clear();
     warn_notes(notes);

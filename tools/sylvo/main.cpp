@@ -3,6 +3,9 @@
 #include <malloc.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
 #include <iostream>
 #include <limits>
 
@@ -43,6 +46,24 @@ CLI::Validator one_of(const std::vector<std::string>& names, const std::string& 
             for (const auto& name : names)
                 if (text == name) return {};
             return "'" + text + "' is not " + noun + "; accepted: " + accepted;
+        },
+        "", "");
+}
+
+// A whole number from 0 to HIGHEST, in the form of the number checks.
+CLI::Validator whole_number(const std::string& accepted, int highest)
+{
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            int value = 0;
+            const char* end = text.data() + text.size();
+            const auto [at, ec] = std::from_chars(text.data(), end, value);
+            std::string problem;
+            if (ec != std::errc() || at != end)
+                problem = "is not a whole number";
+            else if (value < 0 || value > highest)
+                problem = value < 0 ? "is below 0" : "is above " + std::to_string(highest);
+            return problem.empty() ? std::string() : "'" + text + "' " + problem + "; accepted: " + accepted;
         },
         "", "");
 }
@@ -251,7 +272,7 @@ struct Cli {
                              "SDI", positive("a stand density index"));
         command->add_option("--threads", inventory.threads, "Threads (default 0: every core)")
             ->type_name("N")
-            ->check(CLI::Range(0, 4096));
+            ->check(whole_number("a number of threads, 0 (every core) to 4096", 4096));
     }
 
     Cli()
@@ -411,7 +432,14 @@ int main(int argc, char** argv)
         return kBadInput;
     }
     try {
-        return cli.run();
+        const int status = cli.run();
+        // What the commands print on standard output goes through
+        // std::cout: a full disk or a closed pipe shows only here.
+        if (!std::cout.flush()) throw IoError(std::string("cannot write the output (") + std::strerror(errno) + ")");
+        return status;
+    } catch (const IoError& e) {
+        std::cerr << "sylvo: " << e.what() << '\n';
+        return kIoError;
     } catch (const InputError& e) {
         std::cerr << "sylvo: " << e.what() << '\n';
         return kBadInput;
