@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Fuzzing: builds the libFuzzer targets of fuzz/ with clang, AddressSanitizer
+# and UndefinedBehaviorSanitizer (the libraries, the engine and the tool's
+# sources compiled with the same flags) in build-fuzz/, then runs each
+# target for SECONDS from its checked-in corpus, every input under a
+# 10-second timeout.
+#
+#   scripts/fuzz.sh SECONDS
+#
+# The corpus fuzz/corpus/<target>/ is copied to build-fuzz/fuzz-run/<target>/
+# first, so the checked-in one does not grow. One line per target:
+# executions, executions per second, coverage (cov: edges, ft: features),
+# and findings - crashes, leaks, timeouts, out-of-memory and sanitizer
+# reports, whose inputs are kept in build-fuzz/findings/<target>/ and whose
+# logs in build-fuzz/fuzz-run/<target>/log. Exit status 1 on any finding.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds="${1:-}"
+if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
+  echo "usage: scripts/fuzz.sh SECONDS (each target's run time, a whole number above 0)" >&2
+  exit 2
+fi
+
+# clang with libFuzzer and the sanitizer runtimes, and llvm-symbolizer for
+# readable reports, besides what every build needs.
+scripts/setup.sh clang llvm libclang-rt-14-dev
+
+dir=build-fuzz
+cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DSYLVO_BUILD_FUZZERS=ON -DSYLVO_SANITIZE=ON \
+  -DSYLVO_BUILD_TESTS=OFF -DSYLVO_BUILD_BENCH=OFF -DSYLVO_BUILD_EXAMPLES=OFF > /dev/null
+cmake --build "$dir" -j"$(nproc)" --target fuzzers
+
+targets=(fuzz_exports fuzz_engine fuzz_csv fuzz_inventory fuzz_options)
+export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+if symbolizer="$(command -v llvm-symbolizer)"; then
+  export ASAN_SYMBOLIZER_PATH="$symbolizer" UBSAN_SYMBOLIZER_PATH="$symbolizer"
+fi
+
+status=0
+printf '%-16s %12s %9s %8s %8s  %s\n' target executions exec/s cov ft findings
+for t in "${targets[@]}"; do
+  work="$dir/fuzz-run/$t"
+  findings="$dir/findings/$t"
+  rm -rf "$work" "$findings"
+  mkdir -p "$work/corpus" "$findings"
+  cp fuzz/corpus/"$t"/* "$work/corpus/"
+  rc=0
+  "$dir/bin/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 -print_final_stats=1 \
+    -artifact_prefix="$findings/" "$work/corpus" > "$work/log" 2>&1 || rc=$?
+  execs="$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$work/log" | grep -o '[0-9]*$' || true)"
+  rate="$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$work/log" | grep -o '[0-9]*$' || true)"
+  last="$(grep -E '^#[0-9]+.*cov: ' "$work/log" | tail -n 1 || true)"
+  cov="$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<< "$last")"
+  ft="$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<< "$last")"
+  reports="$(grep -cE 'ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error:|FUZZ FINDING|==[0-9]+== ?ERROR' \
+    "$work/log" || true)"
+  artifacts="$(find "$findings" -type f | wc -l)"
+  found=""
+  [ "$rc" -ne 0 ] && found="exit status $rc"
+  [ "$artifacts" -gt 0 ] && found="${found:+$found, }$artifacts input(s) in $findings: $(cd "$findings" && ls | tr '\n' ' ')"
+  [ "$reports" -gt 0 ] && found="${found:+$found, }$reports report line(s) in $work/log"
+  if [ -n "$found" ]; then
+    status=1
+  else
+    found="none"
+  fi
+  printf '%-16s %12s %9s %8s %8s  %s\n' "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${ft:-?}" "$found"
+done
+exit "$status"
