@@ -247,6 +247,9 @@ class BadInput(unittest.TestCase):
         ("r20,a,20,12 00,20,24,,", "line {n}, column 4 (trees_per_ha): '12 00' is not a number"),
         ("r21,a,20,1200,20,,90,30", "no site index"),
         ("r22,a,995,1200,20,24,,", "line {n}, column 3 (age_yr): 995 plus 10 years gives the end age 1005"),
+        # Too small for a double: out of range, as the command line reads it; a zero stays a zero.
+        ("r23,a,20,1200,2e-400,24,,", "line {n}, column 5 (ba_m2_per_ha): '2e-400' is not a finite number"),
+        ("r24,a,20,0.0e-999,20,24,,", "line {n}, column 4 (trees_per_ha): 0 is not above 0"),
     ]
 
     def test_every_row_comes_back_in_order_with_its_reason(self):

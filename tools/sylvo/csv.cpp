@@ -191,6 +191,13 @@ NumberFault parse_field_number(std::string_view text, double& value)
     auto [end, ec] = fast_float::from_chars(first, last, value);
     if (end != last || first == last) return NumberFault::not_number;
     if (ec != std::errc() || !std::isfinite(value)) return NumberFault::not_finite;
+    // A number with a nonzero digit that is too small for a double
+    // (1e-400) is out of range, as the command line and the Python and R
+    // packages read it (std::from_chars); fast_float rounds it to 0.
+    if (value == 0.0) {
+        for (const char* p = first; p != last && *p != 'e' && *p != 'E'; ++p)
+            if (*p >= '1' && *p <= '9') return NumberFault::not_finite;
+    }
     return NumberFault::none;
 }
 
