@@ -81,7 +81,7 @@ struct Equations;
 template <>
 struct Equations<a::Model> {
     struct Stage {
-        double a2tau, tph_loss, inv_tau, poly, a22tau, a26tau, r0, a13tau, tau_onset, a15cp;
+        double a2tau, tph_loss, tau, inv_tau, poly, a22tau, a26tau, r0, a13tau, tau_onset, a15cp;
     };
 
     static Stage stage(double tau, const a::AgeTerms& t)
@@ -90,6 +90,7 @@ struct Equations<a::Model> {
         return {
             .a2tau = a.a2 * tau,
             .tph_loss = -a.a0 * t.decay,
+            .tau = tau,
             .inv_tau = 1.0 / tau,
             .poly = ((a.a23 * tau + a.a18) * tau + a.a14) * tau + 1,
             .a22tau = a.a22 * tau,
@@ -107,8 +108,12 @@ struct Equations<a::Model> {
         const V e2 = Exp(d, hn::Mul(hn::Set(d, a.a3), hn::Sub(hn::Add(hn::Set(d, s.a2tau), x0), hn::Set(d, a.a4))));
         dx0 = hn::NegMulAdd(hn::Set(d, a.a2), e2, hn::Set(d, s.tph_loss));
 
-        const V dens =
-            hn::MulAdd(hn::Set(d, a.tph_density_scale * a.a9), Exp(d, x0), hn::Mul(x1, hn::Set(d, s.inv_tau)));
+        // x1 / tau as a product with 1 / tau, except at a scaled age so
+        // small (below 2^-1024) that 1 / tau overflows: there 0 times
+        // infinity would be NaN where the quotient is 0.
+        const V x1_tau =
+            std::isfinite(s.inv_tau) ? hn::Mul(x1, hn::Set(d, s.inv_tau)) : hn::Div(x1, hn::Set(d, s.tau));
+        const V dens = hn::MulAdd(hn::Set(d, a.tph_density_scale * a.a9), Exp(d, x0), x1_tau);
 
         V q = hn::MulAdd(hn::Set(d, a.a19), x0, hn::Set(d, s.poly));
         q = hn::MulAdd(hn::Set(d, s.a22tau), x0, q);

@@ -267,7 +267,8 @@ TEST_P(FastMode, EverySupportedTargetWithinTolerance)
 TEST_P(FastMode, NotFiniteExactlyWhereExactModeIsNot)
 {
     const double ages[][2] = {{10, 40}, {40, 10}, {5, 6}, {20, 20}, {1e-300, 30}, {-5, 20}, {0, 10}, {10, nan},
-                              {10, inf}, {-inf, 10}, {10, 3e9}, {0.5, 250}};
+                              {10, inf}, {-inf, 10}, {10, 3e9}, {0.5, 250},
+                              {1e-308, 40}};  // a scaled age whose reciprocal overflows
     const double trees[] = {1000, inf, 1e300, 1e200, 1e-300, 5e-324, 0, -0.0, -1, nan, 1e6, 1e-3, 2e5};
     const double bas[] = {20, nan, inf, -inf, 0, -0.0, -5, 1e300, 1e-300, 5e3, 1e-3};
     Job job;
