@@ -6,7 +6,7 @@ set -eu
 cd "$(dirname "$0")/.."
 
 need=""
-for pkg in python3-numpy python3-pandas python3-matplotlib python3-dask python3-distributed python3-pytest \
+for pkg in python3-numpy python3-pandas python3-matplotlib python3-dask python3-distributed python3-pytest python3-hypothesis \
            python3-pybind11 pybind11-dev python3-venv python3-pip python3-setuptools cmake g++ libhwy-dev; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || need="$need $pkg"
 done

@@ -111,9 +111,22 @@ def _broadcast(fname, names, values):
     arrays = []
     for name, v in zip(names, values):
         try:
-            a = np.asarray(v, dtype=np.float64)
-        except (TypeError, ValueError) as e:
-            raise ValueError(f"{fname}: {name} is not numbers ({e})") from None
+            a = np.asarray(v)
+            # Real numbers only, as numpy's ufuncs take them: complex values
+            # would lose their imaginary part, dates and durations would
+            # become counts of days, text would be parsed, None would become
+            # NaN. Objects (Python integers beyond 64 bits, say) must each
+            # be a real number.
+            if a.dtype.kind == "O" and all(isinstance(x, numbers.Real) for x in a.flat):
+                a = a.astype(np.float64)
+            elif a.dtype.kind not in "biuf":
+                raise ValueError(f"{fname}: {name} is not real numbers ({a.dtype} values); accepted: "
+                                 "real numbers (float, int or bool), as scalars or arrays")
+            a = a.astype(np.float64, copy=False)
+        except (TypeError, ValueError, OverflowError) as e:
+            if str(e).startswith(f"{fname}: "):
+                raise
+            raise ValueError(f"{fname}: {name} is not real numbers ({e})") from None
         arrays.append(a)
     try:
         shape = np.broadcast_shapes(*(a.shape for a in arrays))

@@ -144,8 +144,24 @@ class TestArgumentErrors:
         for threads in (-1, 2.5, "4", True):
             with pytest.raises(ValueError, match="threads: .* is not a thread count"):
                 sylvo.grow("a", 10, 20, 1000, 5, threads=threads)
-        with pytest.raises(ValueError, match="volume: trees is not numbers"):
+        with pytest.raises(ValueError, match="volume: trees is not real numbers"):
             sylvo.volume("a", 20, "many", 30)
+
+    @pytest.mark.parametrize("value", [
+        np.array([1 + 2j]),                 # would lose its imaginary part
+        np.datetime64("2020-01-01"),        # would become 18262 days
+        np.array([5], dtype="timedelta64[D]"),
+        "2.5", b"3", np.array(["1.5"]),     # text would be parsed
+        [1.0, None],                        # None would become NaN
+    ], ids=["complex", "date", "duration", "text", "bytes", "text array", "None"])
+    def test_values_that_are_not_real_numbers_are_refused_not_converted(self, value):
+        with pytest.raises(ValueError, match="^height: age is not real numbers"):
+            sylvo.height("a", value, 20.0)
+
+    def test_real_numbers_of_any_kind_are_taken(self):
+        expected = sylvo.height("a", np.array([30.0, 1e30]), 20.0)
+        for value in ([30, 10**30], np.array([30, 10**30], dtype=object)):
+            assert_bits_equal(sylvo.height("a", value, 20.0), expected, "height")
 
 
 class TestNoCopiesAndTheGil:
