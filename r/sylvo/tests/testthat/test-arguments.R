@@ -46,3 +46,39 @@ test_that("NA and NaN pass through as the engine gives them", {
   expect_true(is.na(sylvo_volume("c", NA, 1000, 20)))
   expect_identical(is.na(sylvo_merch_volume("a", 20, 1000, c(NaN, 30), 12)), c(TRUE, FALSE))
 })
+
+test_that("random arguments give results or an error naming the argument", {
+  # Values of every kind a caller might pass, drawn at random into every
+  # argument position: a call either returns what the same values give as
+  # plain doubles, or stops with a message that starts with an argument's
+  # name. Never another error, a warning or a crash.
+  pool <- list(30, c(10, 20), numeric(), 1:3, NA, NaN, Inf, -0, 1e308, c(5, NA, 40),
+               matrix(c(10, 20, 30, 40), 2), TRUE, "20", 1 + 2i, as.Date("2020-01-01"),
+               factor("3"), NULL, list(1, 2), as.difftime(5, units = "days"), c(a = 25))
+  functions <- list(sylvo_height = c("age", "site", "shift"), sylvo_site = c("height", "age", "shift"),
+                    sylvo_age = c("height", "site", "shift"), sylvo_volume = c("height", "trees", "ba"),
+                    sylvo_merch_volume = c("height", "trees", "ba", "limit"),
+                    sylvo_ba_after = c("p", "trees", "ba", "trees_after"),
+                    sylvo_tph_after = c("p", "trees", "ba", "ba_after"),
+                    sylvo_grow = c("t1", "t2", "trees", "ba"))
+  set.seed(12)
+  for (k in seq_len(2000)) {
+    name <- names(functions)[sample.int(length(functions), 1)]
+    args <- pool[sample.int(length(pool), length(functions[[name]]), replace = TRUE)]
+    names(args) <- functions[[name]]
+    model <- sample(list("a", "b", "c", "d", 1, NA_character_), 1)[[1]]
+    call <- function(a) do.call(get(name), c(list(model), a))
+    result <- tryCatch(call(args), error = function(e) e, warning = function(w) w)
+    if (inherits(result, "condition")) {
+      expect_s3_class(result, "error")
+      expect_match(conditionMessage(result), paste0("^(model|", paste(functions[[name]], collapse = "|"), ")"),
+                   info = paste(name, deparse(args)))
+      next
+    }
+    # Numbers, or a bare NA (logical in R) for a missing value.
+    taken <- vapply(args, function(a) is.numeric(a) || (is.logical(a) && all(is.na(a))), TRUE)
+    expect_true(all(taken), info = paste(name, deparse(args)))
+    plain <- lapply(args, as.double)
+    expect_identical(result, call(plain), info = paste(name, deparse(args)))
+  }
+})
