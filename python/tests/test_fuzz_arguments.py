@@ -45,7 +45,8 @@ def call(name, model, args, thread_count):
 
 
 @pytest.mark.parametrize("name", sorted(FUNCTIONS))
-@settings(max_examples=EXAMPLES, deadline=None, suppress_health_check=[HealthCheck.too_slow])
+@settings(max_examples=EXAMPLES, deadline=None, database=None,
+          suppress_health_check=[HealthCheck.too_slow])
 @given(data=st.data())
 def test_random_arguments_give_results_or_a_named_error(name, data):
     model = data.draw(models, "model")
