@@ -5,17 +5,10 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-need=""
-for pkg in python3-numpy python3-pandas python3-matplotlib python3-dask python3-distributed python3-pytest python3-hypothesis \
-           python3-pybind11 pybind11-dev python3-venv python3-pip python3-setuptools cmake g++ libhwy-dev; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "ok installed" || need="$need $pkg"
-done
-if [ -n "$need" ]; then
-  echo "setup-python: installing$need"
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $need
-fi
+# What building Sylvo needs (the package builds the engine with CMake from
+# this checkout), and the Python side.
+scripts/setup.sh python3-numpy python3-pandas python3-matplotlib python3-dask python3-distributed python3-pytest \
+  python3-hypothesis python3-pybind11 pybind11-dev python3-venv python3-pip python3-setuptools
 
 if [ ! -x .venv/bin/python ]; then
   /usr/bin/python3 -m venv --system-site-packages .venv
