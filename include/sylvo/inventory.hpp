@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sylvo/engine.hpp"
@@ -83,5 +84,62 @@ struct StandTable {
 // Every stand's table, in order, over the given threads.
 std::vector<StandTable> inventory_tables(std::span<const TableStand> stands, double max_sdi,
                                          const Options& options = {});
+
+// Reading rows: every front (a CSV file, a pandas or an R data frame) reads
+// an inventory's rows into stands with the same rules and words.
+
+// The columns of an inventory the engine reads; column_name gives each its
+// name in a file or a data frame ("age_yr").
+enum class InventoryColumn {
+    model, age, trees, ba, site, height, height_age, shift, end_age, interval, merch_limit, thinnings
+};
+inline constexpr int kInventoryColumns = 12;
+const char* column_name(InventoryColumn column);
+
+// One cell of a row as a front holds it: empty (a missing value), a number
+// (NaN is a missing value too) or text, read as a CSV field is.
+struct Cell {
+    enum class Kind { empty, number, text };
+    Kind kind = Kind::empty;
+    double number = 0.0;
+    std::string_view text;
+};
+
+// Why text is not a usable number: empty, not a decimal number ("1.2k"),
+// or not finite ("inf", "nan", "1e400", and 1e-400, too small for a double).
+enum class NumberFault { none, empty, not_number, not_finite };
+NumberFault parse_number(std::string_view text, double& value);
+
+// A row of an inventory: the columns it has, its cells, and how a status
+// names the row ("line 18", "row 18") and one of its columns ("line 18,
+// column 5 (trees_per_ha)").
+class InventoryRow {
+public:
+    virtual bool has(InventoryColumn column) const = 0;
+    virtual Cell cell(InventoryColumn column) const = 0;
+    virtual std::string where() const = 0;
+    virtual std::string where(InventoryColumn column) const = 0;
+
+protected:
+    ~InventoryRow() = default;
+};
+
+// What a row takes where a column is absent or a cell empty, and how a status
+// names the option that gives every stand an end age ("--end-age").
+struct RowDefaults {
+    Model model = Model::a;
+    double end_age = kNone, interval = 5.0, merch_limit = kNone;
+    std::string end_age_option = "--end-age";
+};
+
+// Reads ROW into STAND (and, with TABLE, its table's end age, interval,
+// merchantable limit and thinnings): "" when the stand is usable, else its
+// status, naming the row and the column at fault.
+std::string read_stand(const InventoryRow& row, const RowDefaults& defaults, InventoryStand& stand,
+                       TableStand* table = nullptr);
+
+// A reason "FIELD: TEXT" the engine gives for a stand (check_stand, a
+// thinning, a table), with the row and the column put in front.
+std::string locate(const std::string& reason, const InventoryRow& row);
 
 }  // namespace sylvo

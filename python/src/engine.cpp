@@ -97,8 +97,6 @@ const char* const kColumnNames[kColumns] = {"model", "age_yr", "trees_per_ha", "
                                             "height_m", "height_age_yr", "shift_yr", "end_age_yr",
                                             "interval_yr", "merch_limit_cm", "thinnings"};
 
-enum class Fault { none, empty, not_number, not_finite };
-
 struct ColumnData {
     int position = 0;  // 1-based position in the data frame, 0: absent
     const double* numbers = nullptr;
@@ -118,23 +116,6 @@ std::string shortest(double x)
     return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
 }
 
-// A text field read to the nearest double, as sylvo project reads a CSV
-// field (no leading plus sign for from_chars, so it is skipped once).
-Fault parse_text(const std::string& text, double& value)
-{
-    if (text.empty()) return Fault::empty;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (*first == '+') {
-        ++first;
-        if (first == last || *first == '-' || *first == '+') return Fault::not_number;
-    }
-    auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
-    if (end != last || first == last) return Fault::not_number;
-    if (ec != std::errc() || !std::isfinite(value)) return Fault::not_finite;
-    return Fault::none;
-}
-
 struct Frame {
     ColumnData col[kColumns];
     std::size_t rows = 0;
@@ -142,61 +123,29 @@ struct Frame {
 
     bool has(Column c) const { return col[c].position > 0; }
 
-    Fault number(Column c, std::size_t i, double& value, std::string& text) const
+    // Cell I of column C as the engine reads it: a float column's values
+    // (NaN, pandas' missing value, is empty), or a text column's cells.
+    sylvo::Cell cell(Column c, std::size_t i) const
     {
         const ColumnData& d = col[c];
+        sylvo::Cell cell;
         if (d.numbers) {
-            const double x = d.numbers[i];
-            if (std::isnan(x)) return Fault::empty;  // pandas' missing value
-            value = x;
-            if (!std::isfinite(x)) {
-                text = x > 0 ? "inf" : "-inf";
-                return Fault::not_finite;
-            }
-            return Fault::none;
+            cell.kind = sylvo::Cell::Kind::number;
+            cell.number = d.numbers[i];
+        } else if (d.kind[i] == 2) {
+            cell.kind = sylvo::Cell::Kind::number;
+            cell.number = d.value[i];
+        } else if (d.kind[i] == 1) {
+            cell.kind = sylvo::Cell::Kind::text;
+            cell.text = d.text[i];
         }
-        switch (d.kind[i]) {
-        case 0: return Fault::empty;
-        case 2:
-            value = d.value[i];
-            if (std::isnan(value)) return Fault::empty;
-            if (!std::isfinite(value)) {
-                text = value > 0 ? "inf" : "-inf";
-                return Fault::not_finite;
-            }
-            return Fault::none;
-        default:
-            text = d.text[i];
-            return parse_text(text, value);
-        }
-    }
-
-    // The cell of a text column (model, thinnings) as text; "" for empty.
-    std::string text(Column c, std::size_t i) const
-    {
-        const ColumnData& d = col[c];
-        if (d.numbers) return std::isnan(d.numbers[i]) ? std::string() : shortest(d.numbers[i]);
-        if (d.kind[i] == 2) return std::isnan(d.value[i]) ? std::string() : shortest(d.value[i]);
-        return d.text[i];
+        return cell;
     }
 
     std::string row_text(std::size_t i) const { return "row " + std::to_string(offset + static_cast<long long>(i) + 1); }
     std::string at_column(std::size_t i, Column c) const
     {
         return row_text(i) + ", column " + std::to_string(col[c].position) + " (" + kColumnNames[c] + ")";
-    }
-    // An engine reason "FIELD: TEXT" with the row and column put in front.
-    std::string locate(const std::string& reason, std::size_t i) const
-    {
-        const std::size_t colon = reason.find(':');
-        const std::string field = reason.substr(0, colon);
-        for (int c = 0; c < kColumns; ++c)
-            if (field == kColumnNames[c]) {
-                if (has(static_cast<Column>(c)))
-                    return at_column(i, static_cast<Column>(c)) + reason.substr(colon);
-                break;
-            }
-        return row_text(i) + " (" + field + ")" + (colon == std::string::npos ? "" : reason.substr(colon));
     }
 };
 
@@ -244,70 +193,27 @@ void load_frame(Frame& f, const py::dict& columns, std::size_t rows, long long o
     }
 }
 
-struct Defaults {
-    sylvo::Model model = sylvo::Model::a;
-    double end_age = sylvo::kNone, interval = 5.0, merch_limit = sylvo::kNone;
+// Row I of a frame as the engine reads a row of an inventory.
+class FrameRow final : public sylvo::InventoryRow {
+public:
+    FrameRow(const Frame& f, std::size_t i) : f_(f), i_(i) {}
+    bool has(sylvo::InventoryColumn c) const override { return f_.has(column_of(c)); }
+    sylvo::Cell cell(sylvo::InventoryColumn c) const override { return f_.cell(column_of(c), i_); }
+    std::string where() const override { return f_.row_text(i_); }
+    std::string where(sylvo::InventoryColumn c) const override { return f_.at_column(i_, column_of(c)); }
+
+private:
+    static Column column_of(sylvo::InventoryColumn c) { return static_cast<Column>(static_cast<int>(c)); }
+    const Frame& f_;
+    std::size_t i_;
 };
 
-// One row into a stand (and its table's layout): "" when usable, else the
-// status naming the row and column at fault.
+using Defaults = sylvo::RowDefaults;
+
 std::string read_stand(const Frame& f, std::size_t row, const Defaults& defaults, sylvo::InventoryStand& s,
                        sylvo::TableStand* table)
 {
-    s = sylvo::InventoryStand{};
-    s.model = defaults.model;
-    std::string why;
-    auto number = [&](Column c, double& value, bool required) {
-        if (!why.empty() || !f.has(c)) return;
-        double x = 0.0;
-        std::string text;
-        switch (f.number(c, row, x, text)) {
-        case Fault::none: value = x; return;
-        case Fault::empty:
-            if (required) why = f.at_column(row, c) + ": empty; a number is needed";
-            return;
-        case Fault::not_number: why = f.at_column(row, c) + ": '" + text + "' is not a number"; return;
-        case Fault::not_finite: why = f.at_column(row, c) + ": '" + text + "' is not a finite number"; return;
-        }
-    };
-    if (f.has(kModel)) {
-        const std::string text = f.text(kModel, row);
-        if (text == "a" || text == "A") s.model = sylvo::Model::a;
-        else if (text == "b" || text == "B") s.model = sylvo::Model::b;
-        else if (text == "c" || text == "C") s.model = sylvo::Model::c;
-        else if (!text.empty())
-            return f.at_column(row, kModel) + ": '" + text + "' is not a model; accepted: a, b or c";
-    }
-    number(kAge, s.age, true);
-    number(kTrees, s.trees, true);
-    number(kBa, s.ba, true);
-    number(kSite, s.site, false);
-    number(kHeight, s.height, false);
-    number(kHeightAge, s.height_age, false);
-    number(kShift, s.shift, false);
-    if (std::isnan(s.shift)) s.shift = 0.0;
-    if (table) {
-        table->end_age = defaults.end_age;
-        table->interval = defaults.interval;
-        table->merch_limit = defaults.merch_limit;
-        number(kEndAge, table->end_age, false);
-        number(kInterval, table->interval, false);
-        number(kMerchLimit, table->merch_limit, false);
-        if (why.empty() && std::isnan(table->end_age))
-            why = (f.has(kEndAge) ? f.at_column(row, kEndAge) : f.row_text(row) + " (end_age_yr)") +
-                  ": empty, and no end_age is given";
-        table->thinnings.clear();
-        if (why.empty() && f.has(kThinnings)) {
-            try {
-                table->thinnings = sylvo::parse_thinnings(f.text(kThinnings, row), "thinnings");
-            } catch (const sylvo::InputError& e) {
-                why = f.locate(e.what(), row);
-            }
-        }
-    }
-    if (!why.empty()) return why;
-    if (std::string reason = sylvo::check_stand(s); !reason.empty()) return f.locate(reason, row);
-    return {};
+    return sylvo::read_stand(FrameRow(f, row), defaults, s, table);
 }
 
 std::string stop_text(const sylvo::TableStop& stop)
@@ -410,6 +316,7 @@ py::dict project(const py::dict& columns, std::size_t n, long long offset, const
     Frame f;
     load_frame(f, columns, n, offset);
     Defaults defaults;
+    defaults.end_age_option = "end_age";
     defaults.model = sylvo::parse_model(model);
     sylvo::ProjectSpec spec;
     spec.to_age = none_if(to_age);
@@ -465,6 +372,7 @@ py::dict tables(const py::dict& columns, std::size_t n, long long offset, const 
     Frame f;
     load_frame(f, columns, n, offset);
     Defaults defaults;
+    defaults.end_age_option = "end_age";
     defaults.model = sylvo::parse_model(model);
     defaults.end_age = none_if(end_age);
     defaults.interval = interval;
@@ -501,7 +409,7 @@ py::dict tables(const py::dict& columns, std::size_t n, long long offset, const 
             }
             const sylvo::StandTable& s = done[static_cast<std::size_t>(which[i])];
             if (s.status != "ok") {
-                empty_row(i, f.locate(s.status, i));
+                empty_row(i, sylvo::locate(s.status, FrameRow(f, i)));
                 continue;
             }
             const auto& stop = s.table.stop;

@@ -11,6 +11,9 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "support/libraries.h"
@@ -146,6 +149,74 @@ TEST(Inventory, BadStandsAreFlaggedByColumnAndBadSpecsThrow)
 struct ExpectedRow {
     double age, trees, ba, height, volume;
 };
+
+// A row of cells as a front hands it to the engine.
+class Row final : public sylvo::InventoryRow {
+public:
+    std::array<sylvo::Cell, sylvo::kInventoryColumns> cells;
+    std::array<bool, sylvo::kInventoryColumns> present{};
+    void set(sylvo::InventoryColumn c, sylvo::Cell cell)
+    {
+        cells[static_cast<int>(c)] = cell;
+        present[static_cast<int>(c)] = true;
+    }
+    bool has(sylvo::InventoryColumn c) const override { return present[static_cast<int>(c)]; }
+    sylvo::Cell cell(sylvo::InventoryColumn c) const override { return cells[static_cast<int>(c)]; }
+    std::string where() const override { return "row 7"; }
+    std::string where(sylvo::InventoryColumn c) const override
+    {
+        return "row 7, column " + std::to_string(static_cast<int>(c) + 1) + " (" + sylvo::column_name(c) + ")";
+    }
+};
+
+sylvo::Cell number(double x) { return {sylvo::Cell::Kind::number, x, {}}; }
+sylvo::Cell text(std::string_view t) { return {sylvo::Cell::Kind::text, 0.0, t}; }
+
+TEST(InventoryRows, CellsOfEveryKindAreReadWithTheSameRulesAndWords)
+{
+    using C = sylvo::InventoryColumn;
+    auto read = [](std::initializer_list<std::pair<C, sylvo::Cell>> cells, sylvo::TableStand* table = nullptr) {
+        Row row;
+        for (const auto& [c, cell] : cells) row.set(c, cell);
+        sylvo::InventoryStand s;
+        const std::string why = sylvo::read_stand(row, sylvo::RowDefaults{}, s, table);
+        return std::make_pair(why, s);
+    };
+    // A stand given by numbers, or by the same values as text.
+    const auto [ok, s] = read({{C::model, text("B")}, {C::age, number(20)}, {C::trees, text("+1200")},
+                               {C::ba, text("2.5e1")}, {C::site, number(24)}, {C::shift, sylvo::Cell{}}});
+    EXPECT_EQ(ok, "");
+    EXPECT_EQ(s.model, sylvo::Model::b);
+    EXPECT_EQ(std::make_tuple(s.age, s.trees, s.ba, s.site, s.shift), std::make_tuple(20.0, 1200.0, 25.0, 24.0, 0.0));
+    // NaN as a number is a missing value; as text it is not finite.
+    EXPECT_EQ(read({{C::age, number(std::nan(""))}, {C::trees, number(1)}, {C::ba, number(1)}}).first,
+              "row 7, column 2 (age_yr): empty; a number is needed");
+    EXPECT_EQ(read({{C::age, text("nan")}}).first, "row 7, column 2 (age_yr): 'nan' is not a finite number");
+    EXPECT_EQ(read({{C::age, number(-HUGE_VAL)}}).first, "row 7, column 2 (age_yr): '-inf' is not a finite number");
+    EXPECT_EQ(read({{C::age, text("1e-400")}}).first, "row 7, column 2 (age_yr): '1e-400' is not a finite number");
+    EXPECT_EQ(read({{C::age, text("12 00")}}).first, "row 7, column 2 (age_yr): '12 00' is not a number");
+    EXPECT_EQ(read({{C::model, number(1)}}).first, "row 7, column 1 (model): '1' is not a model; accepted: a, b or c");
+    // The engine's own checks, located at their column, or named where the
+    // column is absent.
+    EXPECT_EQ(read({{C::age, number(20)}, {C::trees, number(-5)}, {C::ba, number(1)}, {C::site, number(24)}}).first,
+              "row 7, column 3 (trees_per_ha): -5 is not above 0");
+    EXPECT_EQ(read({{C::age, number(20)}, {C::trees, number(5)}, {C::ba, number(1)}}).first,
+              "row 7 (site_m): missing (give site_m, or height_m and height_age_yr)");
+    // A table's end age from its cell or the default, and its thinnings.
+    sylvo::TableStand table;
+    EXPECT_EQ(read({{C::age, number(20)}, {C::trees, number(1200)}, {C::ba, number(20)}, {C::site, number(24)},
+                    {C::end_age, sylvo::Cell{}}},
+                   &table)
+                  .first,
+              "row 7, column 9 (end_age_yr): empty, and no --end-age is given");
+    EXPECT_EQ(read({{C::age, number(20)}, {C::trees, number(1200)}, {C::ba, number(20)}, {C::site, number(24)},
+                    {C::end_age, number(60)}, {C::thinnings, text("30:tph=800:p=20")}},
+                   &table)
+                  .first,
+              "");
+    ASSERT_EQ(table.thinnings.size(), 1u);
+    EXPECT_EQ(table.thinnings[0].residual_trees, 800.0);
+}
 
 TEST(YieldTable, RowsAreTheExportsAndTheDensityRuleStopsTheRunaway)
 {

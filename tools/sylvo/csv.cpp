@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include <fast_float/fast_float.h>
 
 namespace sylvo_tool {
 
@@ -177,28 +176,6 @@ void append_json_number(std::string& out, double x)
         return;
     }
     append_number(out, x);
-}
-
-NumberFault parse_field_number(std::string_view text, double& value)
-{
-    if (text.empty()) return NumberFault::empty;
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (*first == '+') {  // fast_float takes no plus sign
-        ++first;
-        if (first == last || *first == '-' || *first == '+') return NumberFault::not_number;
-    }
-    auto [end, ec] = fast_float::from_chars(first, last, value);
-    if (end != last || first == last) return NumberFault::not_number;
-    if (ec != std::errc() || !std::isfinite(value)) return NumberFault::not_finite;
-    // A number with a nonzero digit that is too small for a double
-    // (1e-400) is out of range, as the command line and the Python and R
-    // packages read it (std::from_chars); fast_float rounds it to 0.
-    if (value == 0.0) {
-        for (const char* p = first; p != last && *p != 'e' && *p != 'E'; ++p)
-            if (*p >= '1' && *p <= '9') return NumberFault::not_finite;
-    }
-    return NumberFault::none;
 }
 
 }  // namespace sylvo_tool

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sylvo/inventory.hpp"
+
 namespace sylvo_tool {
 
 // One record: its fields, the line it starts on (1-based), and the first
@@ -62,9 +64,9 @@ void append_json_string(std::string& out, std::string_view text);
 // Appends X as a JSON number (null for NaN and the infinities).
 void append_json_number(std::string& out, double x);
 
-// A finite decimal number filling the whole of TEXT (fast_float); false for
-// anything else.
-enum class NumberFault { none, empty, not_number, not_finite };
-NumberFault parse_field_number(std::string_view text, double& value);
+// A finite decimal number filling the whole of TEXT, as the engine reads a
+// cell of an inventory (fast_float).
+using sylvo::NumberFault;
+inline NumberFault parse_field_number(std::string_view text, double& value) { return sylvo::parse_number(text, value); }
 
 }  // namespace sylvo_tool

@@ -153,20 +153,31 @@ std::string at_column(const CsvRecord& record, const Layout& layout, Column c)
     return line_text(record) + ", column " + std::to_string(layout.index[c] + 1) + " (" + kColumnNames[c] + ")";
 }
 
-// A reason "FIELD: TEXT" from the engine, with the line and column put in
-// front of it.
+// A record of the file as the engine reads a row of an inventory.
+class RecordRow final : public sylvo::InventoryRow {
+public:
+    RecordRow(const CsvRecord& record, const Layout& layout) : record_(record), layout_(layout) {}
+    bool has(sylvo::InventoryColumn c) const override { return layout_.has(column_of(c)); }
+    sylvo::Cell cell(sylvo::InventoryColumn c) const override
+    {
+        sylvo::Cell cell;
+        cell.text = record_.field(static_cast<std::size_t>(layout_.index[column_of(c)]));
+        if (!cell.text.empty()) cell.kind = sylvo::Cell::Kind::text;
+        return cell;
+    }
+    std::string where() const override { return line_text(record_); }
+    std::string where(sylvo::InventoryColumn c) const override { return at_column(record_, layout_, column_of(c)); }
+
+private:
+    // The engine's columns in the order of ours, after the id.
+    static Column column_of(sylvo::InventoryColumn c) { return static_cast<Column>(static_cast<int>(c) + 1); }
+    const CsvRecord& record_;
+    const Layout& layout_;
+};
+
 std::string locate(const std::string& reason, const CsvRecord& record, const Layout& layout)
 {
-    const std::size_t colon = reason.find(':');
-    const std::string field = reason.substr(0, colon);
-    for (int c = 0; c < kColumns; ++c)
-        if (field == kColumnNames[c]) {
-            if (layout.has(static_cast<Column>(c)))
-                return at_column(record, layout, static_cast<Column>(c)) + reason.substr(colon);
-            break;
-        }
-    return line_text(record) + " (" + reason.substr(0, colon) + ")" +
-           (colon == std::string::npos ? "" : reason.substr(colon));
+    return sylvo::locate(reason, RecordRow(record, layout));
 }
 
 // As locate, for a reason that may not name a column ("no site index: ..."
@@ -174,91 +185,25 @@ std::string locate(const std::string& reason, const CsvRecord& record, const Lay
 std::string locate_column(const std::string& reason, const CsvRecord& record, const Layout& layout)
 {
     const std::string field = reason.substr(0, reason.find(':'));
-    for (int c = 0; c < kColumns; ++c)
-        if (field == kColumnNames[c]) return locate(reason, record, layout);
+    for (int c = 0; c < sylvo::kInventoryColumns; ++c)
+        if (field == sylvo::column_name(static_cast<sylvo::InventoryColumn>(c))) return locate(reason, record, layout);
     return reason;
 }
 
-struct Defaults {
-    sylvo::Model model = sylvo::Model::a;
-    double end_age = sylvo::kNone, interval = 5.0, merch_limit = sylvo::kNone;
-};
+using Defaults = sylvo::RowDefaults;
 
 // Reads one record into a stand (and its table's layout); "" when it is
 // usable, else the status naming the line and column at fault.
 std::string read_stand(const CsvRecord& record, const Layout& layout, const Defaults& defaults,
                        sylvo::InventoryStand& s, sylvo::TableStand* table)
 {
-    const bool tables = table != nullptr;
     if (!record.fault.empty())
         return line_text(record) + ", column " + std::to_string(record.fault_column) + ": " + record.fault;
     if (record.blank) return line_text(record) + ": an empty line, not a stand";
     if (record.size() != layout.header.size())
         return line_text(record) + ": " + std::to_string(record.size()) + (record.size() == 1 ? " field" : " fields") +
                ", but the header has " + std::to_string(layout.header.size());
-
-    s = sylvo::InventoryStand{};
-    s.model = defaults.model;
-    std::string why;
-    // A number column: VALUE stays kNone where the column is absent or, for
-    // an optional one, the field is empty.
-    auto number = [&](Column c, double& value, bool required) {
-        if (!why.empty() || !layout.has(c)) return;
-        const std::string_view text = record.field(static_cast<std::size_t>(layout.index[c]));
-        double x = 0.0;
-        switch (parse_field_number(text, x)) {
-        case NumberFault::none: value = x; return;
-        case NumberFault::empty:
-            if (required) why = at_column(record, layout, c) + ": empty; a number is needed";
-            return;
-        case NumberFault::not_number:
-            why = at_column(record, layout, c) + ": '" + std::string(text) + "' is not a number";
-            return;
-        case NumberFault::not_finite:
-            why = at_column(record, layout, c) + ": '" + std::string(text) + "' is not a finite number";
-            return;
-        }
-    };
-    if (layout.has(kModel)) {
-        const std::string_view text = record.field(static_cast<std::size_t>(layout.index[kModel]));
-        if (text == "a" || text == "A") s.model = sylvo::Model::a;
-        else if (text == "b" || text == "B") s.model = sylvo::Model::b;
-        else if (text == "c" || text == "C") s.model = sylvo::Model::c;
-        else if (!text.empty())
-            return at_column(record, layout, kModel) + ": '" + std::string(text) + "' is not a model; accepted: a, b or c";
-    }
-    number(kAge, s.age, true);
-    number(kTrees, s.trees, true);
-    number(kBa, s.ba, true);
-    number(kSite, s.site, false);
-    number(kHeight, s.height, false);
-    number(kHeightAge, s.height_age, false);
-    number(kShift, s.shift, false);
-    if (std::isnan(s.shift)) s.shift = 0.0;
-    if (tables) {
-        sylvo::TableStand& out = *table;
-        out.end_age = defaults.end_age;
-        out.interval = defaults.interval;
-        out.merch_limit = defaults.merch_limit;
-        number(kEndAge, out.end_age, false);
-        number(kInterval, out.interval, false);
-        number(kMerchLimit, out.merch_limit, false);
-        if (why.empty() && std::isnan(out.end_age))
-            why = (layout.has(kEndAge) ? at_column(record, layout, kEndAge) : line_text(record) + " (end_age_yr)") +
-                  ": empty, and no --end-age is given";
-        out.thinnings.clear();
-        if (why.empty() && layout.has(kThinnings)) {
-            try {
-                out.thinnings = sylvo::parse_thinnings(record.field(static_cast<std::size_t>(layout.index[kThinnings])),
-                                                       "thinnings");
-            } catch (const sylvo::InputError& e) {
-                why = locate(e.what(), record, layout);
-            }
-        }
-    }
-    if (!why.empty()) return why;
-    if (std::string reason = sylvo::check_stand(s); !reason.empty()) return locate(reason, record, layout);
-    return {};
+    return sylvo::read_stand(RecordRow(record, layout), defaults, s, table);
 }
 
 void append_text(std::string& out, bool json, std::string_view text)

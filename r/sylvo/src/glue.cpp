@@ -33,57 +33,48 @@ sylvo::Options options_of(const std::string& mode, int threads)
     return o;
 }
 
-// Why a number taken from a data frame cell cannot be used.
-enum class Fault { none, empty, not_number, not_finite };
-
-// A numeric column keeps its doubles (NA is an empty cell, NaN and
-// infinities are not finite); a character column is read as the command
-// line reads a CSV field, to the nearest double.
-Fault cell_number(SEXP column, R_xlen_t i, double& value, std::string& text)
+// A data frame cell as the engine reads it. A numeric column keeps its
+// doubles (NA is an empty cell, NaN and the infinities are not finite); a
+// character column is text, read as the command line reads a CSV field.
+sylvo::Cell cell_of(SEXP column, R_xlen_t i)
 {
+    sylvo::Cell cell;
+    auto text = [&cell](std::string_view t) {
+        cell.kind = sylvo::Cell::Kind::text;
+        cell.text = t;
+    };
     switch (TYPEOF(column)) {
     case REALSXP: {
         const double x = REAL(column)[i];
-        if (ISNA(x)) return Fault::empty;
-        value = x;
-        if (!std::isfinite(x)) {
-            text = std::isnan(x) ? "NaN" : (x > 0 ? "Inf" : "-Inf");
-            return Fault::not_finite;
+        if (ISNA(x)) break;
+        if (std::isnan(x)) text("NaN");
+        else if (std::isinf(x)) text(x > 0 ? "Inf" : "-Inf");
+        else {
+            cell.kind = sylvo::Cell::Kind::number;
+            cell.number = x;
         }
-        return Fault::none;
+        break;
     }
     case INTSXP: {
         const int x = INTEGER(column)[i];
-        if (x == NA_INTEGER) return Fault::empty;
-        value = x;
-        return Fault::none;
+        if (x == NA_INTEGER) break;
+        cell.kind = sylvo::Cell::Kind::number;
+        cell.number = x;
+        break;
     }
     case LGLSXP: {
         const int x = LOGICAL(column)[i];
-        if (x == NA_LOGICAL) return Fault::empty;
-        text = x ? "TRUE" : "FALSE";
-        return Fault::not_number;
+        if (x != NA_LOGICAL) text(x ? "TRUE" : "FALSE");
+        break;
     }
     case STRSXP: {
         SEXP s = STRING_ELT(column, i);
-        if (s == NA_STRING) return Fault::empty;
-        text = CHAR(s);
-        if (text.empty()) return Fault::empty;
-        const char* first = text.data();
-        const char* last = first + text.size();
-        if (*first == '+') {  // from_chars takes no plus sign
-            ++first;
-            if (first == last || *first == '-' || *first == '+') return Fault::not_number;
-        }
-        auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
-        if (end != last || first == last) return Fault::not_number;
-        if (ec != std::errc() || !std::isfinite(value)) return Fault::not_finite;
-        return Fault::none;
+        if (s != NA_STRING) text(CHAR(s));
+        break;
     }
-    default:
-        text = "?";
-        return Fault::not_number;
+    default: text("?");
     }
+    return cell;
 }
 
 // The inventory columns the engine reads, in the order the R side passes
@@ -107,90 +98,27 @@ std::string at_column(R_xlen_t row, const Frame& f, Column c)
            kColumnNames[c] + ")";
 }
 
-// An engine reason "FIELD: TEXT" with the row and column put in front.
-std::string locate(const std::string& reason, R_xlen_t row, const Frame& f)
-{
-    const std::size_t colon = reason.find(':');
-    const std::string field = reason.substr(0, colon);
-    for (int c = 0; c < kColumns; ++c)
-        if (field == kColumnNames[c] && f.has(static_cast<Column>(c)))
-            return at_column(row, f, static_cast<Column>(c)) + reason.substr(colon);
-    return "row " + std::to_string(row + 1) + " (" + field + ")" +
-           (colon == std::string::npos ? "" : reason.substr(colon));
-}
+// Row I of a data frame as the engine reads a row of an inventory.
+class FrameRow final : public sylvo::InventoryRow {
+public:
+    FrameRow(const Frame& f, R_xlen_t row) : f_(f), row_(row) {}
+    bool has(sylvo::InventoryColumn c) const override { return f_.has(column_of(c)); }
+    sylvo::Cell cell(sylvo::InventoryColumn c) const override { return cell_of(f_.column(column_of(c)), row_); }
+    std::string where() const override { return "row " + std::to_string(row_ + 1); }
+    std::string where(sylvo::InventoryColumn c) const override { return at_column(row_, f_, column_of(c)); }
 
-struct Defaults {
-    sylvo::Model model = sylvo::Model::a;
-    double end_age = sylvo::kNone, interval = 5.0, merch_limit = sylvo::kNone;
+private:
+    static Column column_of(sylvo::InventoryColumn c) { return static_cast<Column>(static_cast<int>(c)); }
+    const Frame& f_;
+    R_xlen_t row_;
 };
 
-// One row into a stand (and its table's layout): "" when usable, else the
-// status naming the row and column at fault.
+using Defaults = sylvo::RowDefaults;
+
 std::string read_stand(const Frame& f, R_xlen_t row, const Defaults& defaults, sylvo::InventoryStand& s,
                        sylvo::TableStand* table)
 {
-    s = sylvo::InventoryStand{};
-    s.model = defaults.model;
-    std::string why;
-    auto number = [&](Column c, double& value, bool required) {
-        if (!why.empty()) return;
-        if (!f.has(c)) return;
-        double x = 0.0;
-        std::string text;
-        switch (cell_number(f.column(c), row, x, text)) {
-        case Fault::none: value = x; return;
-        case Fault::empty:
-            if (required) why = at_column(row, f, c) + ": empty; a number is needed";
-            return;
-        case Fault::not_number: why = at_column(row, f, c) + ": '" + text + "' is not a number"; return;
-        case Fault::not_finite: why = at_column(row, f, c) + ": '" + text + "' is not a finite number"; return;
-        }
-    };
-    if (f.has(kModel)) {
-        SEXP col = f.column(kModel);
-        SEXP cell = STRING_ELT(col, row);
-        if (cell != NA_STRING) {
-            const std::string text = CHAR(cell);
-            if (text == "a" || text == "A") s.model = sylvo::Model::a;
-            else if (text == "b" || text == "B") s.model = sylvo::Model::b;
-            else if (text == "c" || text == "C") s.model = sylvo::Model::c;
-            else if (!text.empty())
-                return at_column(row, f, kModel) + ": '" + text + "' is not a model; accepted: a, b or c";
-        }
-    }
-    number(kAge, s.age, true);
-    number(kTrees, s.trees, true);
-    number(kBa, s.ba, true);
-    number(kSite, s.site, false);
-    number(kHeight, s.height, false);
-    number(kHeightAge, s.height_age, false);
-    number(kShift, s.shift, false);
-    if (std::isnan(s.shift)) s.shift = 0.0;
-    if (table) {
-        table->end_age = defaults.end_age;
-        table->interval = defaults.interval;
-        table->merch_limit = defaults.merch_limit;
-        number(kEndAge, table->end_age, false);
-        number(kInterval, table->interval, false);
-        number(kMerchLimit, table->merch_limit, false);
-        if (why.empty() && std::isnan(table->end_age))
-            why = (f.has(kEndAge) ? at_column(row, f, kEndAge) : "row " + std::to_string(row + 1) + " (end_age_yr)") +
-                  ": empty, and no end_age is given";
-        table->thinnings.clear();
-        if (why.empty() && f.has(kThinnings)) {
-            SEXP cell = STRING_ELT(f.column(kThinnings), row);
-            if (cell != NA_STRING) {
-                try {
-                    table->thinnings = sylvo::parse_thinnings(CHAR(cell), "thinnings");
-                } catch (const sylvo::InputError& e) {
-                    why = locate(e.what(), row, f);
-                }
-            }
-        }
-    }
-    if (!why.empty()) return why;
-    if (std::string reason = sylvo::check_stand(s); !reason.empty()) return locate(reason, row, f);
-    return {};
+    return sylvo::read_stand(FrameRow(f, row), defaults, s, table);
 }
 
 std::string shortest(double x)
@@ -374,6 +302,7 @@ List project(List columns, IntegerVector position, R_xlen_t n, std::string model
 {
     const Frame f{columns, position};
     Defaults defaults;
+    defaults.end_age_option = "end_age";
     defaults.model = sylvo::parse_model(model);
     sylvo::ProjectSpec spec;
     spec.to_age = none_if_na(to_age);
@@ -435,6 +364,7 @@ List tables(List columns, IntegerVector position, R_xlen_t n, std::string model,
 {
     const Frame f{columns, position};
     Defaults defaults;
+    defaults.end_age_option = "end_age";
     defaults.model = sylvo::parse_model(model);
     defaults.end_age = none_if_na(end_age);
     defaults.interval = interval;
@@ -475,7 +405,7 @@ List tables(List columns, IntegerVector position, R_xlen_t n, std::string model,
         }
         const sylvo::StandTable& s = done[static_cast<std::size_t>(which[i])];
         if (s.status != "ok") {
-            empty_row(i, locate(s.status, i, f));
+            empty_row(i, sylvo::locate(s.status, FrameRow(f, i)));
             continue;
         }
         const auto& stop = s.table.stop;
