@@ -321,6 +321,12 @@ std::string stand_stop_reason(double trees, double ba, double height, double sdi
     return no_stand(row, max_sdi);
 }
 
+std::string stop_status(const TableStop& stop)
+{
+    return "stopped early at age " + shortest(stop.age) + (stop.after_thinning ? " after the thinning" : "") + ": " +
+           stop.reason;
+}
+
 unsigned volume_notes(double ba, double volume, double merch_volume, bool with_merch)
 {
     unsigned notes = 0;

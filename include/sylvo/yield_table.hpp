@@ -136,6 +136,10 @@ struct TableStop {
     std::string reason;
 };
 
+// A stop as a long table's status says it on a table's last row: "stopped
+// early at age 45: stand density index ...".
+std::string stop_status(const TableStop& stop);
+
 struct YieldTable {
     double site = kNone;  // the site index used (m)
     std::vector<YieldRow> rows;

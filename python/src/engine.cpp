@@ -6,7 +6,6 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <string>
@@ -109,13 +108,6 @@ struct ColumnData {
     std::vector<signed char> kind;  // 0: None, 1: text, 2: number
 };
 
-std::string shortest(double x)
-{
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
-}
-
 struct Frame {
     ColumnData col[kColumns];
     std::size_t rows = 0;
@@ -216,12 +208,6 @@ std::string read_stand(const Frame& f, std::size_t row, const Defaults& defaults
     return sylvo::read_stand(FrameRow(f, row), defaults, s, table);
 }
 
-std::string stop_text(const sylvo::TableStop& stop)
-{
-    return "stopped early at age " + shortest(stop.age) + (stop.after_thinning ? " after the thinning" : "") + ": " +
-           stop.reason;
-}
-
 py::array_t<double> to_array(std::vector<double>&& v)
 {
     auto* heap = new std::vector<double>(std::move(v));
@@ -301,7 +287,7 @@ py::dict yield_table(const std::string& model, py::object site, py::object heigh
         stop["age"] = table.stop->age;
         stop["after_thinning"] = table.stop->after_thinning;
         stop["reason"] = table.stop->reason;
-        stop["text"] = stop_text(*table.stop);
+        stop["text"] = sylvo::stop_status(*table.stop);
         result["stop"] = stop;
     } else {
         result["stop"] = py::none();
@@ -413,7 +399,7 @@ py::dict tables(const py::dict& columns, std::size_t n, long long offset, const 
                 continue;
             }
             const auto& stop = s.table.stop;
-            const std::string why = stop ? stop_text(*stop) : std::string();
+            const std::string why = stop ? sylvo::stop_status(*stop) : std::string();
             if (s.table.rows.empty()) {
                 empty_row(i, "no table: " + why);
                 continue;

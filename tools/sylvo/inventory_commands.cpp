@@ -600,10 +600,7 @@ int run_tables(const InventoryOptions& options)
             notes |= t.table.notes;
             const auto& stop = t.table.stop;
             if (stop) ++stopped;
-            const std::string stop_text =
-                stop ? "stopped early at age " + shortest(stop->age) + (stop->after_thinning ? " after the thinning" : "") +
-                           ": " + stop->reason
-                     : std::string();
+            const std::string stop_text = stop ? sylvo::stop_status(*stop) : std::string();
             if (t.table.rows.empty()) {
                 empty_row(i, "no table: " + stop_text);
                 continue;

@@ -3,7 +3,6 @@
 // arithmetic happens here.
 #include <Rcpp.h>
 
-#include <charconv>
 #include <cmath>
 #include <string>
 #include <string_view>
@@ -119,19 +118,6 @@ std::string read_stand(const Frame& f, R_xlen_t row, const Defaults& defaults, s
                        sylvo::TableStand* table)
 {
     return sylvo::read_stand(FrameRow(f, row), defaults, s, table);
-}
-
-std::string shortest(double x)
-{
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
-}
-
-std::string stop_text(const sylvo::TableStop& stop)
-{
-    return "stopped early at age " + shortest(stop.age) + (stop.after_thinning ? " after the thinning" : "") + ": " +
-           stop.reason;
 }
 
 // The engine names a table's or a projection's values as the command line
@@ -291,7 +277,7 @@ List yield_table(std::string model, double site, double height, double height_ag
     if (table.stop)
         stop = List::create(Rcpp::Named("age") = table.stop->age,
                             Rcpp::Named("after_thinning") = table.stop->after_thinning,
-                            Rcpp::Named("reason") = table.stop->reason, Rcpp::Named("text") = stop_text(*table.stop));
+                            Rcpp::Named("reason") = table.stop->reason, Rcpp::Named("text") = sylvo::stop_status(*table.stop));
     return List::create(Rcpp::Named("columns") = rows.list(), Rcpp::Named("site") = table.site,
                         Rcpp::Named("stop") = stop, Rcpp::Named("notes") = table.notes);
 }
@@ -409,7 +395,7 @@ List tables(List columns, IntegerVector position, R_xlen_t n, std::string model,
             continue;
         }
         const auto& stop = s.table.stop;
-        const std::string why = stop ? stop_text(*stop) : std::string();
+        const std::string why = stop ? sylvo::stop_status(*stop) : std::string();
         if (s.table.rows.empty()) {
             empty_row(i, "no table: " + why);
             continue;
