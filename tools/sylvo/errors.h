@@ -14,7 +14,7 @@ enum ExitStatus : int {
 };
 
 // Reading the input or writing the output failed part-way (a read error, a
-// full disk, a closed pipe): one line naming what failed and why.
+// full disk): one line naming what failed and why.
 class IoError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

@@ -434,7 +434,7 @@ int main(int argc, char** argv)
     try {
         const int status = cli.run();
         // What the commands print on standard output goes through
-        // std::cout: a full disk or a closed pipe shows only here.
+        // std::cout: a full disk shows only here.
         if (!std::cout.flush()) throw IoError(std::string("cannot write the output (") + std::strerror(errno) + ")");
         return status;
     } catch (const IoError& e) {
