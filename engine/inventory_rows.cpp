@@ -85,17 +85,20 @@ std::string read_stand(const InventoryRow& row, const RowDefaults& defaults, Inv
         const Cell cell = row.cell(c);
         double x = 0.0;
         NumberFault fault = NumberFault::empty;
-        std::string text;
         if (cell.kind == Cell::Kind::number && !std::isnan(cell.number)) {
             x = cell.number;
             fault = std::isfinite(x) ? NumberFault::none : NumberFault::not_finite;
-            text = x > 0 ? "inf" : "-inf";
         } else if (cell.kind == Cell::Kind::text) {
             fault = parse_number(cell.text, x);
-            text = cell.text;
         }
+        if (fault == NumberFault::none) {
+            value = x;
+            return;
+        }
+        // The cell as its status shows it.
+        const std::string text = cell.kind == Cell::Kind::text ? std::string(cell.text) : x > 0 ? "inf" : "-inf";
         switch (fault) {
-        case NumberFault::none: value = x; return;
+        case NumberFault::none: return;
         case NumberFault::empty:
             if (required) why = row.where(c) + ": empty; a number is needed";
             return;
