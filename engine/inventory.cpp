@@ -86,37 +86,38 @@ std::string check_stand(const InventoryStand& stand)
     return {};
 }
 
-void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec& spec, std::span<ProjectedStand> out)
+void project_inventory(std::span<const InventoryStand> stands, const ProjectRequest& request,
+                       std::span<ProjectedStand> out)
 {
-    if (given(spec.to_age) == given(spec.years))
-        throw InputError("--to-age", given(spec.to_age) ? shortest(spec.to_age) : "",
-                         given(spec.to_age) ? "is given together with --years" : "is missing, and so is --years",
+    if (given(request.to_age) == given(request.years))
+        throw InputError("--to-age", given(request.to_age) ? shortest(request.to_age) : "",
+                         given(request.to_age) ? "is given together with --years" : "is missing, and so is --years",
                          "exactly one of an end age (--to-age) and a number of years (--years)");
-    if (given(spec.to_age) && !age_ok(spec.to_age))
-        throw InputError("--to-age", shortest(spec.to_age), "is not above 0 and at most 1000",
+    if (given(request.to_age) && !age_ok(request.to_age))
+        throw InputError("--to-age", shortest(request.to_age), "is not above 0 and at most 1000",
                          "an age in years, above 0 and at most 1000");
-    if (given(spec.years) && !(std::isfinite(spec.years) && spec.years > 0.0))
-        throw InputError("--years", shortest(spec.years), "is not a finite number above 0",
+    if (given(request.years) && !(std::isfinite(request.years) && request.years > 0.0))
+        throw InputError("--years", shortest(request.years), "is not a finite number above 0",
                          "a number of years forward, above 0");
-    if (given(spec.merch_limit) && !(std::isfinite(spec.merch_limit) && spec.merch_limit >= 0.0))
-        throw InputError("--merch-limit", shortest(spec.merch_limit), "is not 0 or more",
+    if (given(request.merch_limit) && !(std::isfinite(request.merch_limit) && request.merch_limit >= 0.0))
+        throw InputError("--merch-limit", shortest(request.merch_limit), "is not 0 or more",
                          "a diameter in cm, 0 or more");
-    if (!(spec.max_sdi > 0.0))
-        throw InputError("--max-sdi", shortest(spec.max_sdi), "is not above 0", "a stand density index above 0");
+    if (!(request.max_sdi > 0.0))
+        throw InputError("--max-sdi", shortest(request.max_sdi), "is not above 0", "a stand density index above 0");
     if (out.size() != stands.size())
         throw EngineError(SYLVO_ERR_LENGTH, "the inventory and its results differ in length");
     // The options are checked before anything is written.
-    engine_check_options(spec.options);
+    engine_check_options(request.options);
 
-    const bool merch = given(spec.merch_limit);
+    const bool merch = given(request.merch_limit);
     std::array<std::vector<std::size_t>, 3> groups;
     for (std::size_t i = 0; i < stands.size(); ++i) {
         const InventoryStand& s = stands[i];
         std::string why = check_stand(s);
         if (why.empty()) {
-            const double end = given(spec.to_age) ? spec.to_age : s.age + spec.years;
+            const double end = given(request.to_age) ? request.to_age : s.age + request.years;
             if (!age_ok(end))
-                why = "age_yr: " + shortest(s.age) + " plus " + shortest(spec.years) + " years gives the end age " +
+                why = "age_yr: " + shortest(s.age) + " plus " + shortest(request.years) + " years gives the end age " +
                       shortest(end) + ", not above 0 and at most 1000";
         }
         out[i] = empty_result(why.empty() ? "ok" : why);
@@ -144,7 +145,7 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec
                 height_age[k] = s.height_age;
                 shift[k] = s.shift;
             }
-            sylvo::site(model, height, height_age, shift, found, spec.options);
+            sylvo::site(model, height, height_age, shift, found, request.options);
         }
 
         // The stands with a usable site index, in order.
@@ -179,14 +180,14 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec
         for (std::size_t k = 0; k < n; ++k) {
             const InventoryStand& s = stands[index[k]];
             t1[k] = s.age;
-            t2[k] = given(spec.to_age) ? spec.to_age : s.age + spec.years;
+            t2[k] = given(request.to_age) ? request.to_age : s.age + request.years;
             trees[k] = s.trees;
             ba[k] = s.ba;
             shift[k] = s.shift;
         }
-        grow(model, t1, t2, trees, ba, trees2, ba2, spec.options);
+        grow(model, t1, t2, trees, ba, trees2, ba2, request.options);
         if (merch) {
-            limit.assign(n, spec.merch_limit);
+            limit.assign(n, request.merch_limit);
             merch_vol.resize(n);
         }
 
@@ -194,10 +195,10 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec
         // thread calls the batch functions on its own part of the stands
         // (they are too cheap for the batch functions to split a block).
         const std::size_t parts = static_cast<std::size_t>(
-            std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(thread_count(spec.options, n)),
+            std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(thread_count(request.options, n)),
                                                            n / 2048)));
         engine::parallel_for(n, parts, [&](std::size_t begin, std::size_t end, std::size_t) {
-            const Options one{spec.options.mode, 1};
+            const Options one{request.options.mode, 1};
             auto part = [begin, end](std::vector<double>& v) { return std::span<double>(v).subspan(begin, end - begin); };
             sylvo::height(model, part(t2), part(site), part(shift), part(h), one);
             sylvo::volume(model, part(h), part(trees2), part(ba2), part(volume), one);
@@ -208,7 +209,7 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec
                 r.end_age = t2[k];
                 const double q = qmd(ba2[k], trees2[k]);
                 const double sdi = stand_density_index(trees2[k], q);
-                std::string why = stand_stop_reason(trees2[k], ba2[k], h[k], sdi, spec.max_sdi);
+                std::string why = stand_stop_reason(trees2[k], ba2[k], h[k], sdi, request.max_sdi);
                 if (!why.empty()) {
                     r.status.reserve(why.size() + 40);
                     r.status = "no longer a stand at age ";
@@ -246,23 +247,23 @@ std::vector<StandTable> inventory_tables(std::span<const TableStand> stands, dou
                 result.status = why;
                 continue;
             }
-            TableSpec spec;
-            spec.model = t.stand.model;
-            spec.site = t.stand.site;
-            spec.height = t.stand.height;
-            spec.height_age = t.stand.height_age;
-            spec.shift = t.stand.shift;
-            spec.start_age = t.stand.age;
-            spec.trees = t.stand.trees;
-            spec.ba = t.stand.ba;
-            spec.end_age = t.end_age;
-            spec.interval = t.interval;
-            spec.merch_limit = t.merch_limit;
-            spec.thinnings = t.thinnings;
-            spec.max_sdi = max_sdi;
-            spec.thinning_field = "thinnings";
+            TableRequest request;
+            request.model = t.stand.model;
+            request.site = t.stand.site;
+            request.height = t.stand.height;
+            request.height_age = t.stand.height_age;
+            request.shift = t.stand.shift;
+            request.start_age = t.stand.age;
+            request.trees = t.stand.trees;
+            request.ba = t.stand.ba;
+            request.end_age = t.end_age;
+            request.interval = t.interval;
+            request.merch_limit = t.merch_limit;
+            request.thinnings = t.thinnings;
+            request.max_sdi = max_sdi;
+            request.thinning_field = "thinnings";
             try {
-                result.table = yield_table(spec);
+                result.table = yield_table(request);
                 result.status = "ok";
             } catch (const InputError& e) {
                 result.status = e.what();

@@ -150,16 +150,16 @@ std::vector<std::string> note_kinds(unsigned notes)
     return lines;
 }
 
-std::vector<double> row_ages(const TableSpec& spec)
+std::vector<double> row_ages(const TableRequest& request)
 {
-    std::vector<double> ages{spec.start_age};
+    std::vector<double> ages{request.start_age};
     for (long k = 1;; ++k) {
-        const double age = spec.start_age + static_cast<double>(k) * spec.interval;
-        if (age >= spec.end_age - kSameAge) break;
+        const double age = request.start_age + static_cast<double>(k) * request.interval;
+        if (age >= request.end_age - kSameAge) break;
         ages.push_back(age);
     }
-    ages.push_back(spec.end_age);
-    for (const Thinning& thinning : spec.thinnings) {
+    ages.push_back(request.end_age);
+    for (const Thinning& thinning : request.thinnings) {
         auto at = std::lower_bound(ages.begin(), ages.end(), thinning.age - kSameAge);
         if (at != ages.end() && std::abs(*at - thinning.age) <= kSameAge) {
             // A computed row age takes the thinning's age exactly; the start
@@ -197,79 +197,82 @@ void check_number(const char* field, double value, bool ok, const std::string& p
     if (!ok) throw InputError(field, given(value) ? shortest(value) : "", given(value) ? problem : "is missing", accepted);
 }
 
-// The site index of the spec, checked against the model's range.
-double resolve_site(const TableSpec& spec)
+// The site index of the request, checked against the model's range.
+double resolve_site(const TableRequest& request)
 {
-    const SiteRange range = site_range(spec.model);
-    const std::string name = model_name(spec.model);
+    const SiteRange range = site_range(request.model);
+    const std::string name = model_name(request.model);
     const std::string accepted = "a site index above " + shortest(range.floor) + " m and at most " +
                                  shortest(kMaxSite) + " m for " + name + ", " + range.why;
-    if (!std::isfinite(spec.shift))
-        throw InputError("shift_yr", shortest(spec.shift), "is not a finite number", "a number of years");
-    if (given(spec.site)) {
-        if (given(spec.height) || given(spec.height_age))
-            throw InputError("height_m", given(spec.height) ? shortest(spec.height) : "",
+    if (!std::isfinite(request.shift))
+        throw InputError("shift_yr", shortest(request.shift), "is not a finite number", "a number of years");
+    if (given(request.site)) {
+        if (given(request.height) || given(request.height_age))
+            throw InputError("height_m", given(request.height) ? shortest(request.height) : "",
                              "is given together with a site index", "either a site index or a height and its age");
-        if (!(spec.site > range.floor && spec.site <= kMaxSite))
-            throw InputError("site_m", shortest(spec.site), "is outside the range", accepted);
-        return spec.site;
+        if (!(request.site > range.floor && request.site <= kMaxSite))
+            throw InputError("site_m", shortest(request.site), "is outside the range", accepted);
+        return request.site;
     }
-    if (!given(spec.height) && !given(spec.height_age))
+    if (!given(request.height) && !given(request.height_age))
         throw InputError("site_m", "", "is missing", "a site index in m, or a dominant height and its age");
-    check_number("height_m", spec.height, std::isfinite(spec.height) && spec.height > 0.0, "is not above 0",
+    check_number("height_m", request.height, std::isfinite(request.height) && request.height > 0.0, "is not above 0",
                  "a dominant height in m, above 0");
-    check_number("height_age_yr", spec.height_age,
-                 std::isfinite(spec.height_age) && spec.height_age > 0.0 && spec.height_age <= kMaxAge,
+    check_number("height_age_yr", request.height_age,
+                 std::isfinite(request.height_age) && request.height_age > 0.0 && request.height_age <= kMaxAge,
                  "is not above 0 and at most 1000", "the age in years the height was measured at");
-    const double site = site_one(spec.model, spec.height, spec.height_age, spec.shift);
+    const double site = site_one(request.model, request.height, request.height_age, request.shift);
     if (!(site != 0.0 && std::isfinite(site)))
-        throw InputError("height_m", shortest(spec.height),
-                         "is reached at age " + shortest(spec.height_age) + " by no site index " + range.search +
+        throw InputError("height_m", shortest(request.height),
+                         "is reached at age " + shortest(request.height_age) + " by no site index " + range.search +
                              " of " + name,
                          "a dominant height that a site curve of the model passes at its age");
     if (!(site > range.floor && site <= kMaxSite))
-        throw InputError("height_m", shortest(spec.height), "gives a site index of " + shortest(site) + " m", accepted);
+        throw InputError("height_m", shortest(request.height), "gives a site index of " + shortest(site) + " m",
+                         accepted);
     return site;
 }
 
-void check_spec(const TableSpec& spec)
+void check_request(const TableRequest& request)
 {
-    const int m = static_cast<int>(spec.model);
+    const int m = static_cast<int>(request.model);
     if (m < SYLVO_MODEL_A || m > SYLVO_MODEL_C)
         throw InputError("model", std::to_string(m), "is not a model", "a, b or c");
     const std::string age_range = "above 0 and at most " + shortest(kMaxAge);
-    check_number("age_yr", spec.start_age,
-                 std::isfinite(spec.start_age) && spec.start_age > 0.0 && spec.start_age <= kMaxAge,
+    check_number("age_yr", request.start_age,
+                 std::isfinite(request.start_age) && request.start_age > 0.0 && request.start_age <= kMaxAge,
                  "is not " + age_range, "the age in years the table starts at, " + age_range);
-    check_number("trees_per_ha", spec.trees, std::isfinite(spec.trees) && spec.trees > 0.0, "is not above 0",
+    check_number("trees_per_ha", request.trees, std::isfinite(request.trees) && request.trees > 0.0, "is not above 0",
                  "the trees per hectare at the start age, above 0");
-    check_number("ba_m2_per_ha", spec.ba, std::isfinite(spec.ba) && spec.ba > 0.0, "is not above 0",
+    check_number("ba_m2_per_ha", request.ba, std::isfinite(request.ba) && request.ba > 0.0, "is not above 0",
                  "the basal area in m2/ha at the start age, above 0");
-    check_number("end_age_yr", spec.end_age,
-                 std::isfinite(spec.end_age) && spec.end_age > 0.0 && spec.end_age <= kMaxAge,
+    check_number("end_age_yr", request.end_age,
+                 std::isfinite(request.end_age) && request.end_age > 0.0 && request.end_age <= kMaxAge,
                  "is not " + age_range, "the age in years the table ends at, " + age_range);
-    if (!(spec.end_age > spec.start_age))
-        throw InputError("end_age_yr", shortest(spec.end_age), "is not after the start age " + shortest(spec.start_age),
+    if (!(request.end_age > request.start_age))
+        throw InputError("end_age_yr", shortest(request.end_age),
+                         "is not after the start age " + shortest(request.start_age),
                          "an age after the start age, at most 1000");
-    check_number("interval_yr", spec.interval, std::isfinite(spec.interval) && spec.interval > 0.0,
+    check_number("interval_yr", request.interval, std::isfinite(request.interval) && request.interval > 0.0,
                  "is not above 0", "a number of years above 0");
-    if ((spec.end_age - spec.start_age) / spec.interval > kMaxRows)
-        throw InputError("interval_yr", shortest(spec.interval), "gives more than " + std::to_string(kMaxRows) + " rows",
+    if ((request.end_age - request.start_age) / request.interval > kMaxRows)
+        throw InputError("interval_yr", shortest(request.interval),
+                         "gives more than " + std::to_string(kMaxRows) + " rows",
                          "a positive number of years, at most a " + std::to_string(kMaxRows) +
                              "th of the table's span");
-    if (given(spec.merch_limit) && !(std::isfinite(spec.merch_limit) && spec.merch_limit >= 0.0))
-        throw InputError("merch_limit_cm", shortest(spec.merch_limit), "is not 0 or more",
+    if (given(request.merch_limit) && !(std::isfinite(request.merch_limit) && request.merch_limit >= 0.0))
+        throw InputError("merch_limit_cm", shortest(request.merch_limit), "is not 0 or more",
                          "a diameter in cm, 0 or more");
-    if (!(spec.max_sdi > 0.0))
-        throw InputError("max_sdi", shortest(spec.max_sdi), "is not above 0", "a stand density index above 0");
+    if (!(request.max_sdi > 0.0))
+        throw InputError("max_sdi", shortest(request.max_sdi), "is not above 0", "a stand density index above 0");
     const Thinning* last = nullptr;
-    for (const Thinning& thinning : spec.thinnings) {
-        const std::string& field = spec.thinning_field;
+    for (const Thinning& thinning : request.thinnings) {
+        const std::string& field = request.thinning_field;
         const std::string written = thinning.written.empty() ? format_thinning(thinning) : thinning.written;
-        if (!(thinning.age >= spec.start_age && thinning.age <= spec.end_age))
+        if (!(thinning.age >= request.start_age && thinning.age <= request.end_age))
             throw InputError(field, written,
-                             "is outside the table's ages " + shortest(spec.start_age) + " to " +
-                                 shortest(spec.end_age),
+                             "is outside the table's ages " + shortest(request.start_age) + " to " +
+                                 shortest(request.end_age),
                              "a thinning age from the start age to the end age");
         if (given(thinning.residual_trees) == given(thinning.residual_ba) || !(thinning.p > 0.0))
             throw InputError(field, written, "is not a thinning", kThinAccepted);
@@ -341,24 +344,24 @@ unsigned volume_notes(double ba, double volume, double merch_volume, bool with_m
     return notes;
 }
 
-YieldTable yield_table(const TableSpec& spec)
+YieldTable yield_table(const TableRequest& request)
 {
-    check_spec(spec);
+    check_request(request);
     YieldTable table;
-    table.site = resolve_site(spec);
-    const Model model = spec.model;
-    const bool merch = given(spec.merch_limit);
+    table.site = resolve_site(request);
+    const Model model = request.model;
+    const bool merch = given(request.merch_limit);
 
     auto measure = [&](double age, double trees, double ba) {
         YieldRow row{};
         row.age = age;
         row.trees = trees;
         row.ba = ba;
-        row.height = height_one(model, age, table.site, spec.shift);
+        row.height = height_one(model, age, table.site, request.shift);
         row.qmd = qmd(ba, trees);
         row.sdi = stand_density_index(trees, row.qmd);
         row.volume = volume_one(model, row.height, trees, ba);
-        row.merch_volume = merch ? merch_volume_one(model, row.height, trees, ba, spec.merch_limit) : kNone;
+        row.merch_volume = merch ? merch_volume_one(model, row.height, trees, ba, request.merch_limit) : kNone;
         row.notes = volume_notes(ba, row.volume, row.merch_volume, merch);
         if (row.merch_volume < 0.0) row.merch_volume = 0.0;
         row.removed_trees = row.removed_ba = row.removed_volume = kNone;
@@ -371,7 +374,7 @@ YieldTable yield_table(const TableSpec& spec)
     // Fills in the increments and keeps the row, or records why the table
     // ends there.
     auto add = [&](YieldRow row) {
-        if (std::string why = no_stand(row, spec.max_sdi); !why.empty()) {
+        if (std::string why = no_stand(row, request.max_sdi); !why.empty()) {
             table.stop = TableStop{row.age, row.after_thinning, why};
             return false;
         }
@@ -385,9 +388,9 @@ YieldTable yield_table(const TableSpec& spec)
         return true;
     };
 
-    double age = spec.start_age, trees = spec.trees, ba = spec.ba;
-    auto thinning = spec.thinnings.begin();
-    for (double next : row_ages(spec)) {
+    double age = request.start_age, trees = request.trees, ba = request.ba;
+    auto thinning = request.thinnings.begin();
+    for (double next : row_ages(request)) {
         if (next != age) {
             const Stand s = grow_one(model, age, next, trees, ba);
             trees = s.trees;
@@ -396,7 +399,7 @@ YieldTable yield_table(const TableSpec& spec)
         }
         const YieldRow before = measure(age, trees, ba);
         if (!add(before)) return table;
-        if (thinning == spec.thinnings.end() || thinning->age != age) continue;
+        if (thinning == request.thinnings.end() || thinning->age != age) continue;
 
         const std::string written = thinning->written.empty() ? format_thinning(*thinning) : thinning->written;
         const std::string at = " at age " + shortest(age);
@@ -404,7 +407,7 @@ YieldTable yield_table(const TableSpec& spec)
         if (given(thinning->residual_trees)) {
             trees_after = thinning->residual_trees;
             if (!(trees_after < trees))
-                throw InputError(spec.thinning_field, written,
+                throw InputError(request.thinning_field, written,
                                  "leaves " + shortest(trees_after) + " trees/ha, but the stand has only " +
                                      shortest(trees) + at,
                                  "fewer trees per hectare than the stand has at the thinning age");
@@ -412,7 +415,7 @@ YieldTable yield_table(const TableSpec& spec)
         } else {
             ba_after = thinning->residual_ba;
             if (!(ba_after < ba))
-                throw InputError(spec.thinning_field, written,
+                throw InputError(request.thinning_field, written,
                                  "leaves " + shortest(ba_after) + " m2/ha of basal area, but the stand has only " +
                                      shortest(ba) + at,
                                  "less basal area than the stand has at the thinning age");

@@ -30,7 +30,7 @@ struct InventoryStand {
 
 // Where to take every stand: to one age, or forward by a number of years
 // (exactly one of the two is a number).
-struct ProjectSpec {
+struct ProjectRequest {
     double to_age = kNone;
     double years = kNone;
     double merch_limit = kNone;  // cm; kNone: no merchantable volume
@@ -59,10 +59,10 @@ struct ProjectedStand {
 std::string check_stand(const InventoryStand& stand);
 
 // Projects every stand with the engine's batch functions (grouped by model,
-// threads and mode as the spec's options say). OUT must have the size of
-// STANDS. A spec that is itself invalid (neither or both of to_age and
+// threads and mode as the request's options say). OUT must have the size of
+// STANDS. A request that is itself invalid (neither or both of to_age and
 // years, a bad merch_limit or max_sdi) throws InputError.
-void project_inventory(std::span<const InventoryStand> stands, const ProjectSpec& spec,
+void project_inventory(std::span<const InventoryStand> stands, const ProjectRequest& request,
                        std::span<ProjectedStand> out);
 
 // One stand of a tables run: the stand, its table's layout and thinnings.

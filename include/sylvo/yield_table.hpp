@@ -77,7 +77,7 @@ std::string format_thinning(const Thinning& thinning);
 
 // A stand and its table's layout. The site index is SITE, or, when SITE is
 // kNone, the one SylvoSite finds for HEIGHT at HEIGHT_AGE.
-struct TableSpec {
+struct TableRequest {
     Model model = Model::a;
     double site = kNone;        // m
     double height = kNone;      // m, dominant height measured at height_age
@@ -152,15 +152,15 @@ struct YieldTable {
 // finite, SDI above MAX_SDI or not a number), or "" for a stand.
 std::string stand_stop_reason(double trees, double ba, double height, double sdi, double max_sdi);
 
-// Checks the spec (throws InputError naming the field), resolves the site
+// Checks the request (throws InputError naming the field), resolves the site
 // index, and computes the table from the engine's exact functions. A
 // thinning to as many trees or as much basal area as the stand has at its
 // age, or more, is an InputError ("--thin"/"thinnings").
-YieldTable yield_table(const TableSpec& spec);
+YieldTable yield_table(const TableRequest& request);
 
 // The row ages: the start age, every interval after it, the end age, and
 // each thinning age (which gets a row before and one after the thinning).
-std::vector<double> row_ages(const TableSpec& spec);
+std::vector<double> row_ages(const TableRequest& request);
 
 // The columns of a table, as keys of CSV and JSON, in order.
 std::span<const char* const> yield_table_keys();

@@ -252,26 +252,26 @@ py::dict yield_table(const std::string& model, py::object site, py::object heigh
                      double shift, double start_age, double trees, double ba, double end_age, double interval,
                      py::object merch_limit, const std::vector<std::string>& thinnings, double max_sdi)
 {
-    sylvo::TableSpec spec;
-    spec.model = sylvo::parse_model(model);
-    spec.site = none_if(site);
-    spec.height = none_if(height);
-    spec.height_age = none_if(height_age);
-    spec.shift = shift;
-    spec.start_age = start_age;
-    spec.trees = trees;
-    spec.ba = ba;
-    spec.end_age = end_age;
-    spec.interval = interval;
-    spec.merch_limit = none_if(merch_limit);
-    spec.max_sdi = max_sdi;
-    spec.thinning_field = "thinnings";
+    sylvo::TableRequest request;
+    request.model = sylvo::parse_model(model);
+    request.site = none_if(site);
+    request.height = none_if(height);
+    request.height_age = none_if(height_age);
+    request.shift = shift;
+    request.start_age = start_age;
+    request.trees = trees;
+    request.ba = ba;
+    request.end_age = end_age;
+    request.interval = interval;
+    request.merch_limit = none_if(merch_limit);
+    request.max_sdi = max_sdi;
+    request.thinning_field = "thinnings";
     for (const std::string& t : thinnings)
-        for (sylvo::Thinning& one : sylvo::parse_thinnings(t, "thinnings")) spec.thinnings.push_back(std::move(one));
+        for (sylvo::Thinning& one : sylvo::parse_thinnings(t, "thinnings")) request.thinnings.push_back(std::move(one));
     sylvo::YieldTable table;
     {
         py::gil_scoped_release release;
-        table = sylvo::yield_table(spec);
+        table = sylvo::yield_table(request);
     }
     RowColumns rows;
     for (const sylvo::YieldRow& r : table.rows) rows.add(r);
@@ -280,7 +280,7 @@ py::dict yield_table(const std::string& model, py::object site, py::object heigh
     result["site"] = table.site;
     result["notes"] = table.notes;
     std::vector<std::string> written;
-    for (const sylvo::Thinning& t : spec.thinnings) written.push_back(sylvo::format_thinning(t));
+    for (const sylvo::Thinning& t : request.thinnings) written.push_back(sylvo::format_thinning(t));
     result["thinnings"] = written;
     if (table.stop) {
         py::dict stop;
@@ -304,12 +304,12 @@ py::dict project(const py::dict& columns, std::size_t n, long long offset, const
     Defaults defaults;
     defaults.end_age_option = "end_age";
     defaults.model = sylvo::parse_model(model);
-    sylvo::ProjectSpec spec;
-    spec.to_age = none_if(to_age);
-    spec.years = none_if(years);
-    spec.merch_limit = none_if(merch_limit);
-    spec.max_sdi = max_sdi;
-    spec.options = options_of(mode, threads);
+    sylvo::ProjectRequest request;
+    request.to_age = none_if(to_age);
+    request.years = none_if(years);
+    request.merch_limit = none_if(merch_limit);
+    request.max_sdi = max_sdi;
+    request.options = options_of(mode, threads);
 
     std::vector<std::string> status(n);
     std::vector<long long> result_of(n, -1);
@@ -326,7 +326,7 @@ py::dict project(const py::dict& columns, std::size_t n, long long offset, const
             }
         }
         results.resize(stands.size());
-        sylvo::project_inventory(stands, spec, results);
+        sylvo::project_inventory(stands, request, results);
     }
     const char* keys[] = {"start_age_yr", "end_age_yr", "site_m", "height_m", "trees_per_ha", "ba_m2_per_ha",
                           "qmd_cm", "volume_m3_per_ha", "merch_volume_m3_per_ha", "sdi_per_ha"};

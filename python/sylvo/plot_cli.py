@@ -24,10 +24,10 @@ def _plot_module():
     if __package__:
         from . import plot
         return plot
-    spec = importlib.util.spec_from_file_location(
+    found = importlib.util.spec_from_file_location(
         "sylvo_plot", os.path.join(os.path.dirname(os.path.abspath(__file__)), "plot.py"))
-    plot = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(plot)
+    plot = importlib.util.module_from_spec(found)
+    found.loader.exec_module(plot)
     return plot
 
 

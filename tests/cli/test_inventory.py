@@ -133,11 +133,11 @@ def number(text):
 
 
 class Project(unittest.TestCase):
-    def check_rows(self, rows, got, **spec):
+    def check_rows(self, rows, got, **request):
         self.assertEqual([g["id"] for g in got], [r["id"] for r in rows])
         compared = 0
         for r, g in zip(rows, got):
-            want = expected_projection(r, **spec)
+            want = expected_projection(r, **request)
             if isinstance(want, str):
                 self.assertTrue(g["status"].startswith(want), (r, g["status"]))
                 self.assertTrue(all(number(g[k]) is None for k in NUMBERS[2:] if k in g), g)
@@ -153,14 +153,14 @@ class Project(unittest.TestCase):
         rows = random_inventory(rng, 3000)
         with tempfile.TemporaryDirectory() as tmp:
             path = write(tmp, "inv.csv", to_csv(rows))
-            for spec, args in (({"years": 20.0, "limit": 12.0}, ["--years", 20, "--merch-limit", 12]),
+            for request, args in (({"years": 20.0, "limit": 12.0}, ["--years", 20, "--merch-limit", 12]),
                                ({"to_age": 70.0}, ["--to-age", 70, "--threads", 3])):
                 with self.subTest(args=args):
                     code, out, err = run(["project", "--input", path, *args])
                     self.assertEqual(code, 0, err)
                     got = read_csv(out)
-                    self.assertEqual(("merch_volume_m3_per_ha" in got[0]), "limit" in spec)
-                    self.assertGreater(self.check_rows(rows, got, **spec), 1000)
+                    self.assertEqual(("merch_volume_m3_per_ha" in got[0]), "limit" in request)
+                    self.assertGreater(self.check_rows(rows, got, **request), 1000)
                     self.assertRegex(err.splitlines()[-1], r"^sylvo: 3000 stands, \d+ flagged, [0-9.]+ s$")
 
     def test_fast_mode_is_the_engines_fast_projection(self):

@@ -50,14 +50,14 @@ std::vector<sylvo::InventoryStand> random_stands(unsigned seed, std::size_t coun
 TEST(Inventory, ProjectionIsTheExportsBitForBitAndIndependentOfThreads)
 {
     const auto stands = random_stands(11, 6000);
-    sylvo::ProjectSpec spec;
-    spec.years = 20.0;
-    spec.merch_limit = 12.0;
-    spec.options.threads = 1;
+    sylvo::ProjectRequest request;
+    request.years = 20.0;
+    request.merch_limit = 12.0;
+    request.options.threads = 1;
     std::vector<sylvo::ProjectedStand> one(stands.size()), three(stands.size());
-    sylvo::project_inventory(stands, spec, one);
-    spec.options.threads = 3;
-    sylvo::project_inventory(stands, spec, three);
+    sylvo::project_inventory(stands, request, one);
+    request.options.threads = 3;
+    sylvo::project_inventory(stands, request, three);
 
     std::array<sylvo_test::LoadedLibrary, 3> libs{sylvo_test::load('a'), sylvo_test::load('b'), sylvo_test::load('c')};
     std::size_t ok = 0, no_site = 0, no_stand = 0;
@@ -104,7 +104,7 @@ TEST(Inventory, ProjectionIsTheExportsBitForBitAndIndependentOfThreads)
     EXPECT_GT(no_site + no_stand, 100u);
 }
 
-TEST(Inventory, BadStandsAreFlaggedByColumnAndBadSpecsThrow)
+TEST(Inventory, BadStandsAreFlaggedByColumnAndBadRequestsThrow)
 {
     sylvo::InventoryStand good;
     good.age = 20;
@@ -129,19 +129,19 @@ TEST(Inventory, BadStandsAreFlaggedByColumnAndBadSpecsThrow)
 
     std::vector<sylvo::InventoryStand> stands{good};
     std::vector<sylvo::ProjectedStand> out(1), wrong(2);
-    sylvo::ProjectSpec spec;
-    EXPECT_THROW(sylvo::project_inventory(stands, spec, out), sylvo::InputError);  // neither to_age nor years
-    spec.to_age = 40;
-    spec.years = 5;
-    EXPECT_THROW(sylvo::project_inventory(stands, spec, out), sylvo::InputError);  // both
-    spec.years = kNone;
-    spec.max_sdi = 0;
-    EXPECT_THROW(sylvo::project_inventory(stands, spec, out), sylvo::InputError);
-    spec.max_sdi = 1500;
-    EXPECT_THROW(sylvo::project_inventory(stands, spec, wrong), sylvo::EngineError);
-    spec.years = kNone;
-    spec.to_age = 40;
-    sylvo::project_inventory(stands, spec, out);
+    sylvo::ProjectRequest request;
+    EXPECT_THROW(sylvo::project_inventory(stands, request, out), sylvo::InputError);  // neither to_age nor years
+    request.to_age = 40;
+    request.years = 5;
+    EXPECT_THROW(sylvo::project_inventory(stands, request, out), sylvo::InputError);  // both
+    request.years = kNone;
+    request.max_sdi = 0;
+    EXPECT_THROW(sylvo::project_inventory(stands, request, out), sylvo::InputError);
+    request.max_sdi = 1500;
+    EXPECT_THROW(sylvo::project_inventory(stands, request, wrong), sylvo::EngineError);
+    request.years = kNone;
+    request.to_age = 40;
+    sylvo::project_inventory(stands, request, out);
     EXPECT_EQ(out[0].status, "ok");
 }
 
@@ -220,16 +220,16 @@ TEST(InventoryRows, CellsOfEveryKindAreReadWithTheSameRulesAndWords)
 
 TEST(YieldTable, RowsAreTheExportsAndTheDensityRuleStopsTheRunaway)
 {
-    sylvo::TableSpec spec;
-    spec.model = sylvo::Model::a;
-    spec.site = 24;
-    spec.start_age = 10;
-    spec.trees = 1800;
-    spec.ba = 6;
-    spec.end_age = 60;
-    spec.merch_limit = 12;
-    spec.thinnings = sylvo::parse_thinnings("20:tph=800:p=20");
-    const sylvo::YieldTable table = sylvo::yield_table(spec);
+    sylvo::TableRequest request;
+    request.model = sylvo::Model::a;
+    request.site = 24;
+    request.start_age = 10;
+    request.trees = 1800;
+    request.ba = 6;
+    request.end_age = 60;
+    request.merch_limit = 12;
+    request.thinnings = sylvo::parse_thinnings("20:tph=800:p=20");
+    const sylvo::YieldTable table = sylvo::yield_table(request);
 
     auto lib = sylvo_test::load('a');
     std::vector<ExpectedRow> want;
@@ -258,23 +258,23 @@ TEST(YieldTable, RowsAreTheExportsAndTheDensityRuleStopsTheRunaway)
     EXPECT_NE(table.stop->reason.find("stand density index"), std::string::npos);
 
     // A lower maximum stops the same table earlier; a higher one later.
-    spec.max_sdi = 700;
-    EXPECT_EQ(sylvo::yield_table(spec).stop->age, 20.0);
-    spec.max_sdi = 1e12;
-    const sylvo::YieldTable loose = sylvo::yield_table(spec);
+    request.max_sdi = 700;
+    EXPECT_EQ(sylvo::yield_table(request).stop->age, 20.0);
+    request.max_sdi = 1e12;
+    const sylvo::YieldTable loose = sylvo::yield_table(request);
     EXPECT_TRUE(!loose.stop || loose.stop->age > 45.0);
     EXPECT_GT(loose.rows.size(), table.rows.size());
 }
 
-TEST(YieldTable, BadSpecsNameTheirField)
+TEST(YieldTable, BadRequestsNameTheirField)
 {
-    sylvo::TableSpec spec;
-    spec.site = 24;
-    spec.start_age = 10;
-    spec.trees = 1800;
-    spec.ba = 6;
-    spec.end_age = 35;
-    auto field = [](const sylvo::TableSpec& s) {
+    sylvo::TableRequest request;
+    request.site = 24;
+    request.start_age = 10;
+    request.trees = 1800;
+    request.ba = 6;
+    request.end_age = 35;
+    auto field = [](const sylvo::TableRequest& s) {
         try {
             sylvo::yield_table(s);
         } catch (const sylvo::InputError& e) {
@@ -282,21 +282,21 @@ TEST(YieldTable, BadSpecsNameTheirField)
         }
         return std::string("none");
     };
-    EXPECT_EQ(field(spec), "none");
-    auto bad = spec;
+    EXPECT_EQ(field(request), "none");
+    auto bad = request;
     bad.thinnings = sylvo::parse_thinnings("20:tph=2000:p=20");
     EXPECT_EQ(field(bad), "--thin");
     bad.thinning_field = "thinnings";
     EXPECT_EQ(field(bad), "thinnings");
-    bad = spec, bad.site = 90;
+    bad = request, bad.site = 90;
     EXPECT_EQ(field(bad), "site_m");
-    bad = spec, bad.site = kNone, bad.height = 90, bad.height_age = 30;
+    bad = request, bad.site = kNone, bad.height = 90, bad.height_age = 30;
     EXPECT_EQ(field(bad), "height_m");
-    bad = spec, bad.end_age = 10;
+    bad = request, bad.end_age = 10;
     EXPECT_EQ(field(bad), "end_age_yr");
-    bad = spec, bad.interval = 1e-4;
+    bad = request, bad.interval = 1e-4;
     EXPECT_EQ(field(bad), "interval_yr");
-    bad = spec, bad.thinnings = sylvo::parse_thinnings("25:tph=700:p=20;20:tph=900:p=20");
+    bad = request, bad.thinnings = sylvo::parse_thinnings("25:tph=700:p=20;20:tph=900:p=20");
     EXPECT_EQ(field(bad), "--thin");
 
     EXPECT_THROW(sylvo::parse_thinning("20:tph=800"), sylvo::InputError);
@@ -307,7 +307,7 @@ TEST(YieldTable, BadSpecsNameTheirField)
     EXPECT_EQ(sylvo::format_thinning(parsed[1]), "30.5:ba=25:p=7.5");
 }
 
-TEST(InventoryTables, EachStandGetsTheTableOfItsSpecWhateverTheThreads)
+TEST(InventoryTables, EachStandGetsTheTableOfItsRequestWhateverTheThreads)
 {
     const auto stands = random_stands(5, 300);
     std::vector<sylvo::TableStand> tables;
@@ -331,19 +331,19 @@ TEST(InventoryTables, EachStandGetsTheTableOfItsSpecWhateverTheThreads)
             continue;
         }
         ++ok;
-        sylvo::TableSpec spec;
-        spec.model = tables[i].stand.model;
-        spec.site = tables[i].stand.site;
-        spec.height = tables[i].stand.height;
-        spec.height_age = tables[i].stand.height_age;
-        spec.shift = tables[i].stand.shift;
-        spec.start_age = tables[i].stand.age;
-        spec.trees = tables[i].stand.trees;
-        spec.ba = tables[i].stand.ba;
-        spec.end_age = tables[i].end_age;
-        spec.merch_limit = 10;
-        spec.thinnings = tables[i].thinnings;
-        const auto alone = sylvo::yield_table(spec);
+        sylvo::TableRequest request;
+        request.model = tables[i].stand.model;
+        request.site = tables[i].stand.site;
+        request.height = tables[i].stand.height;
+        request.height_age = tables[i].stand.height_age;
+        request.shift = tables[i].stand.shift;
+        request.start_age = tables[i].stand.age;
+        request.trees = tables[i].stand.trees;
+        request.ba = tables[i].stand.ba;
+        request.end_age = tables[i].end_age;
+        request.merch_limit = 10;
+        request.thinnings = tables[i].thinnings;
+        const auto alone = sylvo::yield_table(request);
         ASSERT_EQ(alone.rows.size(), one[i].table.rows.size());
         for (std::size_t k = 0; k < alone.rows.size(); ++k) {
             EXPECT_EQ(bits(alone.rows[k].ba), bits(one[i].table.rows[k].ba));

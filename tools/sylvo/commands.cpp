@@ -21,19 +21,19 @@ namespace {
 // The built-in example: a stand of Model A that stays within the model's
 // valid range over the whole table (the model's basal area runs away a few
 // years after age 35 in every stand).
-sylvo::TableSpec example_stand(sylvo::Model model)
+sylvo::TableRequest example_stand(sylvo::Model model)
 {
-    sylvo::TableSpec spec;
-    spec.model = model;
-    spec.site = 24.0;
-    spec.start_age = 10.0;
-    spec.trees = 1800.0;
-    spec.ba = 6.0;
-    spec.end_age = 35.0;
-    spec.interval = 5.0;
-    spec.merch_limit = 12.0;
-    spec.thinnings.push_back(sylvo::parse_thinning("20:tph=800:p=20"));
-    return spec;
+    sylvo::TableRequest request;
+    request.model = model;
+    request.site = 24.0;
+    request.start_age = 10.0;
+    request.trees = 1800.0;
+    request.ba = 6.0;
+    request.end_age = 35.0;
+    request.interval = 5.0;
+    request.merch_limit = 12.0;
+    request.thinnings.push_back(sylvo::parse_thinning("20:tph=800:p=20"));
+    return request;
 }
 
 Format format_of(const CommonOptions& common)
@@ -60,27 +60,27 @@ void check_site(const Library& library, const std::string& option, double value,
 
 // The stand the options describe; the engine checks it when it makes the
 // table (a value it does not accept names its option, see main.cpp).
-sylvo::TableSpec stand_from(const Library& library, const Values& v)
+sylvo::TableRequest stand_from(const Library& library, const Values& v)
 {
-    sylvo::TableSpec spec;
-    spec.model = library.id();
+    sylvo::TableRequest request;
+    request.model = library.id();
     auto value = [](const std::optional<double>& x) { return x.value_or(sylvo::kNone); };
-    spec.site = value(v.site);
-    spec.height = value(v.height);
-    spec.height_age = value(v.height_age);
-    spec.shift = v.shift.value_or(0.0);
-    spec.start_age = value(v.start_age);
-    spec.trees = value(v.trees);
-    spec.ba = value(v.ba);
-    spec.end_age = value(v.end_age);
-    spec.interval = v.interval.value_or(5.0);
-    spec.merch_limit = value(v.merch_limit);
+    request.site = value(v.site);
+    request.height = value(v.height);
+    request.height_age = value(v.height_age);
+    request.shift = v.shift.value_or(0.0);
+    request.start_age = value(v.start_age);
+    request.trees = value(v.trees);
+    request.ba = value(v.ba);
+    request.end_age = value(v.end_age);
+    request.interval = v.interval.value_or(5.0);
+    request.merch_limit = value(v.merch_limit);
     if (!v.merch_limit)
         throw InputError("--merch-limit", "", "is missing (a stand needs it)",
                          "the merchantable diameter limit in cm, 0 or more");
-    spec.max_sdi = v.max_sdi.value_or(sylvo::kDefaultMaxSdi);
-    for (const std::string& text : v.thinnings) spec.thinnings.push_back(sylvo::parse_thinning(text, "--thin"));
-    return spec;
+    request.max_sdi = v.max_sdi.value_or(sylvo::kDefaultMaxSdi);
+    for (const std::string& text : v.thinnings) request.thinnings.push_back(sylvo::parse_thinning(text, "--thin"));
+    return request;
 }
 
 bool no_stand_given(const Values& v)
@@ -118,8 +118,9 @@ int run_table(const CommonOptions& common, const Values& values)
 {
     const auto library = load(common);
     if (!values.plot.empty()) check_plot_file(values.plot);
-    const sylvo::TableSpec spec = no_stand_given(values) ? example_stand(library->id()) : stand_from(*library, values);
-    const sylvo::YieldTable table = sylvo::yield_table(spec);
+    const sylvo::TableRequest request =
+        no_stand_given(values) ? example_stand(library->id()) : stand_from(*library, values);
+    const sylvo::YieldTable table = sylvo::yield_table(request);
     std::string stop;
     if (table.stop)
         stop = "the stand is no longer a stand at age " + shortest(table.stop->age) +
@@ -127,13 +128,13 @@ int run_table(const CommonOptions& common, const Values& values)
     if (!values.plot.empty()) {
         // Drawn before anything is printed, so that a refusal prints nothing.
         std::ostringstream csv;
-        write_yield_table(csv, Format::Csv, *library, spec, table);
+        write_yield_table(csv, Format::Csv, *library, request, table);
         draw_plot(csv.str(), values.plot,
                   "Yield table, " + library->model().name + " (version " + fixed(library->version(), 1) +
                       "), site index " + fixed(table.site, 2) + " m",
                   stop);
     }
-    write_yield_table(std::cout, format_of(common), *library, spec, table);
+    write_yield_table(std::cout, format_of(common), *library, request, table);
     std::cout.flush();
     for (const std::string& line : sylvo::note_kinds(table.notes)) std::cerr << "sylvo: warning: " << line << '\n';
     if (!table.stop) return kOk;

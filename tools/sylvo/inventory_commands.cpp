@@ -389,17 +389,17 @@ void warn_notes(unsigned notes)
 
 int run_project(const InventoryOptions& options)
 {
-    sylvo::ProjectSpec spec;
-    spec.to_age = options.to_age.value_or(sylvo::kNone);
-    spec.years = options.years.value_or(sylvo::kNone);
-    spec.merch_limit = options.merch_limit.value_or(sylvo::kNone);
-    spec.max_sdi = options.max_sdi.value_or(sylvo::kDefaultMaxSdi);
-    spec.options = engine_options(options);
+    sylvo::ProjectRequest request;
+    request.to_age = options.to_age.value_or(sylvo::kNone);
+    request.years = options.years.value_or(sylvo::kNone);
+    request.merch_limit = options.merch_limit.value_or(sylvo::kNone);
+    request.max_sdi = options.max_sdi.value_or(sylvo::kDefaultMaxSdi);
+    request.options = engine_options(options);
     if (!options.to_age && !options.years)
         throw InputError("--to-age", "", "is missing, and so is --years", "one of --to-age and --years");
     // The engine checks the options on every call: an inventory of no stands
     // has them checked before anything is written.
-    sylvo::project_inventory({}, spec, {});
+    sylvo::project_inventory({}, request, {});
     const Defaults defaults = defaults_of(options);
     const bool json = options.format == "json";
     const bool merch = options.merch_limit.has_value();
@@ -500,7 +500,7 @@ int run_project(const InventoryOptions& options)
             if (written[(k + 1) % 3].valid()) written[(k + 1) % 3].get();
             reading = std::async(std::launch::async, [&] { read_block(next); });
             B.results.resize(B.stands.size());
-            sylvo::project_inventory(B.stands, spec, B.results);
+            sylvo::project_inventory(B.stands, request, B.results);
             last = std::async(std::launch::async, [&, &B = B, before = last] {
                        format(B);
                        if (before.valid()) before.get();

@@ -112,31 +112,32 @@ std::string csv_field(const std::string& text)
     return quoted + '"';
 }
 
-void write_yield_table(std::ostream& out, Format format, const Library& library, const sylvo::TableSpec& spec,
+void write_yield_table(std::ostream& out, Format format, const Library& library, const sylvo::TableRequest& request,
                        const sylvo::YieldTable& table)
 {
     const auto& columns = yield_table_columns();
     std::vector<std::vector<Cell>> rows;
     for (const sylvo::YieldRow& row : table.rows) rows.push_back(cells(row));
-    const bool merch = !std::isnan(spec.merch_limit);
+    const bool merch = !std::isnan(request.merch_limit);
 
     if (format == Format::Json) {
         json doc = model_json(library);
-        const bool by_height = std::isnan(spec.site);
+        const bool by_height = std::isnan(request.site);
         doc["stand"] = {
             {"site_index_m", table.site},
-            {"site_from", by_height ? json{{"height_m", spec.height}, {"age_yr", spec.height_age}} : json(nullptr)},
-            {"age_shift_yr", spec.shift},
-            {"start_age_yr", spec.start_age},
-            {"trees_per_ha", spec.trees},
-            {"ba_m2_per_ha", spec.ba},
-            {"end_age_yr", spec.end_age},
-            {"interval_yr", spec.interval},
-            {"merch_limit_cm", merch ? json(spec.merch_limit) : json(nullptr)},
-            {"max_sdi", spec.max_sdi},
+            {"site_from",
+             by_height ? json{{"height_m", request.height}, {"age_yr", request.height_age}} : json(nullptr)},
+            {"age_shift_yr", request.shift},
+            {"start_age_yr", request.start_age},
+            {"trees_per_ha", request.trees},
+            {"ba_m2_per_ha", request.ba},
+            {"end_age_yr", request.end_age},
+            {"interval_yr", request.interval},
+            {"merch_limit_cm", merch ? json(request.merch_limit) : json(nullptr)},
+            {"max_sdi", request.max_sdi},
         };
         doc["thinnings"] = json::array();
-        for (const sylvo::Thinning& t : spec.thinnings)
+        for (const sylvo::Thinning& t : request.thinnings)
             doc["thinnings"].push_back({{"age_yr", t.age},
                                         {"residual_trees_per_ha", to_json(cell(t.residual_trees))},
                                         {"residual_ba_m2_per_ha", to_json(cell(t.residual_ba))},
@@ -167,12 +168,12 @@ void write_yield_table(std::ostream& out, Format format, const Library& library,
     }
     out << "Yield table, " << library.model().name << " (version " << fixed(library.version(), 1) << ")\n";
     out << "site index " << fixed(table.site, 2) << " m";
-    if (std::isnan(spec.site))
-        out << " (dominant height " << shortest(spec.height) << " m at age " << shortest(spec.height_age) << ")";
-    out << ", age shift " << shortest(spec.shift) << " yr";
-    if (merch) out << ", merchantable limit " << shortest(spec.merch_limit) << " cm";
-    out << ", maximum SDI " << shortest(spec.max_sdi) << '\n';
-    for (const sylvo::Thinning& t : spec.thinnings) {
+    if (std::isnan(request.site))
+        out << " (dominant height " << shortest(request.height) << " m at age " << shortest(request.height_age) << ")";
+    out << ", age shift " << shortest(request.shift) << " yr";
+    if (merch) out << ", merchantable limit " << shortest(request.merch_limit) << " cm";
+    out << ", maximum SDI " << shortest(request.max_sdi) << '\n';
+    for (const sylvo::Thinning& t : request.thinnings) {
         out << "thinning at age " << shortest(t.age) << " to ";
         if (!std::isnan(t.residual_trees))
             out << shortest(t.residual_trees) << " trees/ha";

@@ -31,7 +31,7 @@ const std::vector<Column>& yield_table_columns();
 
 // The table of a stand: for people (aligned, rows with volume anomalies
 // marked and the marks explained under it), CSV or JSON.
-void write_yield_table(std::ostream& out, Format format, const Library& library, const sylvo::TableSpec& spec,
+void write_yield_table(std::ostream& out, Format format, const Library& library, const sylvo::TableRequest& request,
                        const sylvo::YieldTable& table);
 
 // A field for CSV: quoted (RFC 4180) where it holds a comma, a quote or a

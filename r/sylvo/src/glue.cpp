@@ -245,39 +245,40 @@ List yield_table(std::string model, double site, double height, double height_ag
                  double start_age, double trees, double ba, double end_age, double interval, double merch_limit,
                  CharacterVector thinnings, double max_sdi)
 {
-    sylvo::TableSpec spec;
-    spec.model = sylvo::parse_model(model);
-    spec.site = none_if_na(site);
-    spec.height = none_if_na(height);
-    spec.height_age = none_if_na(height_age);
-    spec.shift = shift;
-    spec.start_age = start_age;
-    spec.trees = trees;
-    spec.ba = ba;
-    spec.end_age = end_age;
-    spec.interval = interval;
-    spec.merch_limit = none_if_na(merch_limit);
-    spec.max_sdi = max_sdi;
-    spec.thinning_field = "thinnings";
+    sylvo::TableRequest request;
+    request.model = sylvo::parse_model(model);
+    request.site = none_if_na(site);
+    request.height = none_if_na(height);
+    request.height_age = none_if_na(height_age);
+    request.shift = shift;
+    request.start_age = start_age;
+    request.trees = trees;
+    request.ba = ba;
+    request.end_age = end_age;
+    request.interval = interval;
+    request.merch_limit = none_if_na(merch_limit);
+    request.max_sdi = max_sdi;
+    request.thinning_field = "thinnings";
     for (R_xlen_t i = 0; i < thinnings.size(); ++i) {
         if (thinnings[i] == NA_STRING) Rcpp::stop("thinnings: NA is not a thinning; accepted: AGE:tph=N:p=P or AGE:ba=B:p=P");
         for (sylvo::Thinning& t : sylvo::parse_thinnings(std::string(thinnings[i]), "thinnings"))
-            spec.thinnings.push_back(std::move(t));
+            request.thinnings.push_back(std::move(t));
     }
     sylvo::YieldTable table;
     try {
-        table = sylvo::yield_table(spec);
+        table = sylvo::yield_table(request);
     } catch (const sylvo::InputError& e) {
         rethrow_as_argument(e);
     }
     RowColumns rows;
     for (std::size_t k = 0; k < table.rows.size(); ++k)
-        rows.add(table.rows[k], k == 0, !std::isnan(spec.merch_limit));
+        rows.add(table.rows[k], k == 0, !std::isnan(request.merch_limit));
     List stop = R_NilValue;
     if (table.stop)
         stop = List::create(Rcpp::Named("age") = table.stop->age,
                             Rcpp::Named("after_thinning") = table.stop->after_thinning,
-                            Rcpp::Named("reason") = table.stop->reason, Rcpp::Named("text") = sylvo::stop_status(*table.stop));
+                            Rcpp::Named("reason") = table.stop->reason,
+                            Rcpp::Named("text") = sylvo::stop_status(*table.stop));
     return List::create(Rcpp::Named("columns") = rows.list(), Rcpp::Named("site") = table.site,
                         Rcpp::Named("stop") = stop, Rcpp::Named("notes") = table.notes);
 }
@@ -290,12 +291,12 @@ List project(List columns, IntegerVector position, R_xlen_t n, std::string model
     Defaults defaults;
     defaults.end_age_option = "end_age";
     defaults.model = sylvo::parse_model(model);
-    sylvo::ProjectSpec spec;
-    spec.to_age = none_if_na(to_age);
-    spec.years = none_if_na(years);
-    spec.merch_limit = none_if_na(merch_limit);
-    spec.max_sdi = max_sdi;
-    spec.options = options_of(mode, threads);
+    sylvo::ProjectRequest request;
+    request.to_age = none_if_na(to_age);
+    request.years = none_if_na(years);
+    request.merch_limit = none_if_na(merch_limit);
+    request.max_sdi = max_sdi;
+    request.options = options_of(mode, threads);
 
     std::vector<std::string> status(n);
     std::vector<sylvo::InventoryStand> stands;
@@ -310,7 +311,7 @@ List project(List columns, IntegerVector position, R_xlen_t n, std::string model
     }
     std::vector<sylvo::ProjectedStand> results(stands.size());
     try {
-        sylvo::project_inventory(stands, spec, results);
+        sylvo::project_inventory(stands, request, results);
     } catch (const sylvo::InputError& e) {
         rethrow_as_argument(e);
     }
