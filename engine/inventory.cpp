@@ -8,26 +8,17 @@
 #include <cmath>
 
 #include "parallel.h"
+#include "values.h"
 
 namespace sylvo {
 
 namespace {
 
-std::string shortest(double x)
-{
-    if (std::isnan(x)) return "nan";
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
-}
-
-bool given(double x) { return !std::isnan(x); }
-
-bool finite_positive(double x) { return std::isfinite(x) && x > 0.0; }
-
-bool age_ok(double x) { return std::isfinite(x) && x > 0.0 && x <= kMaxAge; }
-
-constexpr double kMaxSite = 80.5;
+using engine::age_ok;
+using engine::finite_positive;
+using engine::given;
+using engine::kMaxSite;
+using engine::shortest;
 
 double site_floor(Model model) { return model == Model::c ? 1.372 : 1.3; }
 

@@ -7,21 +7,17 @@
 #include <fast_float/fast_float.h>
 
 #include "sylvo/inventory.hpp"
+#include "values.h"
 
 namespace sylvo {
 
 namespace {
 
+using engine::shortest;
+
 const char* const kColumnNames[kInventoryColumns] = {"model", "age_yr", "trees_per_ha", "ba_m2_per_ha",
                                                      "site_m", "height_m", "height_age_yr", "shift_yr",
                                                      "end_age_yr", "interval_yr", "merch_limit_cm", "thinnings"};
-
-std::string shortest(double x)
-{
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
-}
 
 // The text of a cell of a text column (model, thinnings); "" for empty.
 std::string text_of(const Cell& cell)

@@ -2,37 +2,28 @@
 #include "sylvo/yield_table.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+
+#include "sylvo/inventory.hpp"
+#include "values.h"
 
 namespace sylvo {
 
 namespace {
 
-std::string shortest(double x)
-{
-    if (std::isnan(x)) return "nan";
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
-}
+using engine::age_ok;
+using engine::finite_positive;
+using engine::given;
+using engine::kMaxSite;
+using engine::shortest;
 
-// A finite decimal number and nothing else; NaN otherwise.
+// A finite decimal number and nothing else, read as an inventory's cells
+// are; NaN otherwise.
 double parse_finite(std::string_view text)
 {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first != last && *first == '+') {
-        ++first;
-        if (first != last && *first == '-') return kNone;
-    }
     double value = 0.0;
-    auto [end, ec] = std::from_chars(first, last, value, std::chars_format::general);
-    if (ec != std::errc() || end != last || first == last || !std::isfinite(value)) return kNone;
-    return value;
+    return parse_number(text, value) == NumberFault::none ? value : kNone;
 }
-
-bool given(double x) { return !std::isnan(x); }
 
 const char* const kThinAccepted =
     "AGE:tph=N:p=P or AGE:ba=B:p=P (AGE in years, N trees/ha or B m2/ha left after the thinning, P a positive "
@@ -190,8 +181,6 @@ SiteRange site_range(Model model)
     return {1.3, "which stores only site indices above 1.3 m", "between 2 and 80 m"};
 }
 
-constexpr double kMaxSite = 80.5;
-
 void check_number(const char* field, double value, bool ok, const std::string& problem, const std::string& accepted)
 {
     if (!ok) throw InputError(field, given(value) ? shortest(value) : "", given(value) ? problem : "is missing", accepted);
@@ -282,8 +271,6 @@ void check_request(const TableRequest& request)
         last = &thinning;
     }
 }
-
-bool finite_positive(double x) { return std::isfinite(x) && x > 0.0; }
 
 // Why a row's stand is no longer a stand, or "".
 std::string no_stand(const YieldRow& row, double max_sdi)
