@@ -5,8 +5,12 @@
 # target for SECONDS from its checked-in corpus, every input under a
 # 10-second timeout.
 #
-#   scripts/fuzz.sh SECONDS
+#   scripts/fuzz.sh SECONDS [RUNS [TARGET...]]
 #
+# RUNS, if given and above 0, also ends a target's run after that many
+# executions (whichever comes first); TARGETs pick some of the targets
+# (default all). Two runs of the script on different targets may share the
+# build once it is made.
 # The corpus fuzz/corpus/<target>/ is copied to build-fuzz/fuzz-run/<target>/
 # first, so the checked-in one does not grow. One line per target:
 # executions, executions per second, coverage (cov: edges, ft: features),
@@ -16,10 +20,23 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-seconds="${1:-}"
-if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
-  echo "usage: scripts/fuzz.sh SECONDS (each target's run time, a whole number above 0)" >&2
+all_targets=(fuzz_exports fuzz_engine fuzz_csv fuzz_inventory fuzz_options)
+usage() {
+  echo "usage: scripts/fuzz.sh SECONDS [RUNS [TARGET...]] (each target's run time and executions, whole" \
+    "numbers, SECONDS above 0, RUNS 0 for no limit; targets: ${all_targets[*]})" >&2
   exit 2
+}
+seconds="${1:-}"
+runs="${2:-0}"
+if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ] || ! [[ "$runs" =~ ^[0-9]+$ ]]; then
+  usage
+fi
+targets=("${all_targets[@]}")
+if [ $# -gt 2 ]; then
+  targets=("${@:3}")
+  for t in "${targets[@]}"; do
+    [[ " ${all_targets[*]} " == *" $t "* ]] || usage
+  done
 fi
 
 # clang with libFuzzer and the sanitizer runtimes, and llvm-symbolizer for
@@ -32,7 +49,6 @@ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE
   -DSYLVO_BUILD_TESTS=OFF -DSYLVO_BUILD_BENCH=OFF -DSYLVO_BUILD_EXAMPLES=OFF > /dev/null
 cmake --build "$dir" -j"$(nproc)" --target fuzzers
 
-targets=(fuzz_exports fuzz_engine fuzz_csv fuzz_inventory fuzz_options)
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 if symbolizer="$(command -v llvm-symbolizer)"; then
@@ -48,7 +64,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$work/corpus" "$findings"
   cp fuzz/corpus/"$t"/* "$work/corpus/"
   rc=0
-  "$dir/bin/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 -print_final_stats=1 \
+  "$dir/bin/$t" -max_total_time="$seconds" -runs="$((runs > 0 ? runs : -1))" -timeout=10 -rss_limit_mb=2560 -print_final_stats=1 \
     -artifact_prefix="$findings/" "$work/corpus" > "$work/log" 2>&1 || rc=$?
   execs="$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$work/log" | grep -o '[0-9]*$' || true)"
   rate="$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$work/log" | grep -o '[0-9]*$' || true)"

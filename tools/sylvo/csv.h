@@ -35,7 +35,7 @@ struct CsvRecord {
 // with its fault.
 class CsvReader {
 public:
-    explicit CsvReader(std::FILE* file) : file_(file), buffer_(1 << 20) {}
+    explicit CsvReader(std::FILE* file) : file_(file), buffer_(1 << 16) {}
 
     // The next record; false at the end of the input.
     bool next(CsvRecord& record);
