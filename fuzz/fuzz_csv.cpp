@@ -3,10 +3,14 @@
 // order, its line after the one before, a fault's column among its
 // fields); the records read without a fault, written again with
 // append_csv_field, read back to the same fields; a field that reads as a
-// number writes back (append_number) to the same bits.
+// number writes back (append_number) to the same bits; every field written
+// as a JSON string (append_json_string) parses, to the same text where the
+// field is UTF-8.
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "csv.h"
 #include "fuzz_values.h"
@@ -91,6 +95,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (refaulty[r]) fail("a record written by append_csv_field reads back with a fault");
         if (again[r] != kept[r]) fail("a record written by append_csv_field reads back different");
     }
+
+    // JSON strings.
+    for (const auto& fields : records)
+        for (const std::string& field : fields) {
+            std::string json;
+            sylvo_tool::append_json_string(json, field);
+            std::string back;
+            try {
+                back = nlohmann::json::parse(json).get<std::string>();
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "%s\n", e.what());
+                fail("append_json_string wrote a string that does not parse");
+            }
+            if (sylvo_tool::is_utf8(field) && back != field) fail("a UTF-8 field reads back different from JSON");
+        }
 
     // Numbers: a field the reader takes as a number writes back to its bits.
     for (const auto& fields : records)

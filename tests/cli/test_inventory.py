@@ -289,6 +289,41 @@ class BadInput(unittest.TestCase):
         self.assertEqual([r["status"] for r in rows], ["ok", "ok"])
         self.assertEqual(rows[0]["trees_per_ha"], rows[1]["trees_per_ha"])
 
+    def test_bytes_that_are_not_utf8(self):
+        # CSV output carries every byte as it came; JSON cannot, so a row
+        # with such an id or carried field is flagged (the field null), and
+        # a quoted cell in a status is shown as \xHH.
+        data = b"id,age_yr,trees_per_ha,ba_m2_per_ha,site_m,remark\n" \
+               b"s\xff,20,1200,20,24,x\n" \
+               b"s2,20,1200,20,24,caf\xe9\n" \
+               b"s3,20,1200,20,24,caf\xc3\xa9\n" \
+               b"s4,2\xc0\xaf,1200,20,24,\n" \
+               b"s5,20,1200,20,24,\xed\xa0\x80\n"
+        for command in (["project", "--years", 5], ["tables", "--end-age", 30]):
+            with self.subTest(command=command[0]):
+                code, out, err = run([*command, "--input", "-"], stdin=data)
+                self.assertEqual(code, 0, err)
+                self.assertIn(b"s\xff,", out)
+                self.assertIn(b",caf\xe9,", out)
+                code, out, err = run([*command, "--input", "-", "--format", "json"], stdin=data)
+                self.assertEqual(code, 0, err)
+                rows = json.loads(out.decode("utf-8"))
+                first = {}
+                for r in rows:
+                    first.setdefault(r["remark"] if r["id"] is None else r["id"], r)
+                self.assertEqual(first["x"]["status"], "line 2, column 1 (id): bytes that are not UTF-8 text, "
+                                 "which JSON cannot carry (--format csv writes them unchanged)")
+                self.assertIsNone(first["s2"]["remark"])
+                self.assertIn("line 3, column 6 (remark): bytes that are not UTF-8", first["s2"]["status"])
+                self.assertEqual((first["s3"]["remark"], first["s3"]["status"]), ("café", "ok"))
+                self.assertIn("line 5, column 2 (age_yr): '2\\xc0\\xaf' is not a number", first["s4"]["status"])
+                self.assertIn("line 6, column 6 (remark): bytes that are not UTF-8", first["s5"]["status"])
+                self.assertIsNone(first["s4"]["trees_per_ha"])
+        code, out, err = run(["project", "--years", 5, "--input", "-", "--format", "json"],
+                             stdin=b"id,age_yr,trees_per_ha,ba_m2_per_ha,site_m,r\xe9mark\n")
+        self.assertEqual((code, out, err.count("\n")), (2, b"", 1))
+        self.assertIn("line 1, column 6: a name in bytes that are not UTF-8 text", err)
+
     def test_unclosed_quote_at_the_end_is_a_flagged_row(self):
         data = b"id,age_yr,trees_per_ha,ba_m2_per_ha,site_m\na,20,1200,20,24\n\"b,20,1200,20,24\n"
         code, out, err = run(["project", "--input", "-", "--years", 5], stdin=data)

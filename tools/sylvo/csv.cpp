@@ -149,22 +149,74 @@ void append_csv_field(std::string& out, std::string_view text)
     out.push_back('"');
 }
 
+namespace {
+
+// The length of the UTF-8 sequence TEXT starts with, or 0 if it does not
+// start with one (strictly: no overlong forms, no surrogates, nothing above
+// U+10FFFF).
+std::size_t utf8_length(std::string_view text)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char c = byte(0);
+    std::size_t n;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) low = 0xA0;
+        if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) low = 0x90;
+        if (c == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < n || byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if ((byte(k) >> 6) != 2) return 0;
+    return n;
+}
+
+}  // namespace
+
+bool is_utf8(std::string_view text)
+{
+    while (!text.empty()) {
+        const std::size_t n = utf8_length(text);
+        if (n == 0) return false;
+        text.remove_prefix(n);
+    }
+    return true;
+}
+
 void append_json_string(std::string& out, std::string_view text)
 {
+    static const char hex[] = "0123456789abcdef";
     out.push_back('"');
-    for (char c : text) {
+    while (!text.empty()) {
+        const char c = text[0];
         const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+        const std::size_t n = utf8_length(text);
+        if (n > 1) {
+            out.append(text.substr(0, n));
+        } else if (n == 0) {
+            out += "\\\\x";  // \\x in JSON: a backslash, then x
+            out.push_back(hex[u >> 4]);
+            out.push_back(hex[u & 15]);
+        } else if (c == '"' || c == '\\') {
             out.push_back('\\');
             out.push_back(c);
         } else if (u < 0x20) {
-            static const char hex[] = "0123456789abcdef";
             out += "\\u00";
             out.push_back(hex[u >> 4]);
             out.push_back(hex[u & 15]);
         } else {
             out.push_back(c);
         }
+        text.remove_prefix(n ? n : 1);
     }
     out.push_back('"');
 }

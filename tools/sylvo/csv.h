@@ -59,7 +59,11 @@ private:
 void append_number(std::string& out, double x);
 // Appends TEXT as a CSV field (quoted where it must be).
 void append_csv_field(std::string& out, std::string_view text);
-// Appends TEXT as a JSON string.
+// Whether TEXT is UTF-8, the only text JSON can carry.
+bool is_utf8(std::string_view text);
+// Appends TEXT as a JSON string. A byte that is not part of UTF-8 text is
+// written as the four characters \xHH: for messages that quote a cell; a
+// front checks data fields with is_utf8 first.
 void append_json_string(std::string& out, std::string_view text);
 // Appends X as a JSON number (null for NaN and the infinities).
 void append_json_number(std::string& out, double x);

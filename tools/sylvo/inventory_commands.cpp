@@ -87,7 +87,8 @@ std::unique_ptr<File> open_output(const std::string& path)
     return out;
 }
 
-Layout read_header(CsvReader& reader, const std::string& path, bool tables, const std::vector<const char*>& keys)
+Layout read_header(CsvReader& reader, const std::string& path, bool tables, const std::vector<const char*>& keys,
+                   bool json)
 {
     const std::string accepted =
         std::string("a CSV file whose first line names the columns id, age_yr, trees_per_ha, ba_m2_per_ha and "
@@ -133,6 +134,13 @@ Layout read_header(CsvReader& reader, const std::string& path, bool tables, cons
                                  "has a column '" + layout.header[c] + "' (column " + std::to_string(c + 1) +
                                      "), a name the output gives a column of its own",
                                  "other names for the columns carried to the output");
+    if (json)
+        for (std::size_t c : layout.carried)
+            if (!is_utf8(layout.header[c]))
+                throw InputError("--input", path,
+                                 "has a header that JSON cannot carry: line " + std::to_string(record.line) +
+                                     ", column " + std::to_string(c + 1) + ": a name in bytes that are not UTF-8 text",
+                                 "UTF-8 column names, or --format csv, which writes a name's bytes unchanged");
     for (Column c : {kId, kAge, kTrees, kBa})
         if (!layout.has(c))
             throw InputError("--input", path, std::string("lacks the column ") + kColumnNames[c], accepted);
@@ -145,6 +153,9 @@ Layout read_header(CsvReader& reader, const std::string& path, bool tables, cons
                          accepted);
     return layout;
 }
+
+constexpr const char* kNotUtf8 =
+    "bytes that are not UTF-8 text, which JSON cannot carry (--format csv writes them unchanged)";
 
 std::string line_text(const CsvRecord& record) { return "line " + std::to_string(record.line); }
 
@@ -193,9 +204,11 @@ std::string locate_column(const std::string& reason, const CsvRecord& record, co
 using Defaults = sylvo::RowDefaults;
 
 // Reads one record into a stand (and its table's layout); "" when it is
-// usable, else the status naming the line and column at fault.
+// usable, else the status naming the line and column at fault. For JSON,
+// the id and the carried fields must be UTF-8 text: a row with any other
+// bytes there is flagged (and those fields written as null).
 std::string read_stand(const CsvRecord& record, const Layout& layout, const Defaults& defaults,
-                       sylvo::InventoryStand& s, sylvo::TableStand* table)
+                       sylvo::InventoryStand& s, sylvo::TableStand* table, bool json)
 {
     if (!record.fault.empty())
         return line_text(record) + ", column " + std::to_string(record.fault_column) + ": " + record.fault;
@@ -203,6 +216,14 @@ std::string read_stand(const CsvRecord& record, const Layout& layout, const Defa
     if (record.size() != layout.header.size())
         return line_text(record) + ": " + std::to_string(record.size()) + (record.size() == 1 ? " field" : " fields") +
                ", but the header has " + std::to_string(layout.header.size());
+    if (json) {
+        if (!is_utf8(record.field(static_cast<std::size_t>(layout.index[kId]))))
+            return at_column(record, layout, kId) + ": " + kNotUtf8;
+        for (std::size_t c : layout.carried)
+            if (!is_utf8(record.field(c)))
+                return line_text(record) + ", column " + std::to_string(c + 1) + " (" + layout.header[c] +
+                       "): " + kNotUtf8;
+    }
     return sylvo::read_stand(RecordRow(record, layout), defaults, s, table);
 }
 
@@ -215,19 +236,26 @@ void append_text(std::string& out, bool json, std::string_view text)
 }
 
 // Writes the fields a row of either command starts with: id and the
-// carried columns.
+// carried columns (in JSON, null for a field that is not UTF-8 text; its
+// row is flagged).
 void append_start(std::string& out, bool json, const CsvRecord& record, const Layout& layout)
 {
     auto field = [&](std::size_t i) { return i < record.size() ? record.field(i) : std::string_view(); };
     const std::string_view id = layout.index[kId] >= 0 ? field(static_cast<std::size_t>(layout.index[kId])) : "";
     if (json) {
+        auto text = [&](std::string_view t) {
+            if (is_utf8(t))
+                append_json_string(out, t);
+            else
+                out += "null";
+        };
         out += "{\"id\":";
-        append_json_string(out, id);
+        text(id);
         for (std::size_t c : layout.carried) {
             out += ',';
             append_json_string(out, layout.header[c]);
             out += ':';
-            append_json_string(out, field(c));
+            text(field(c));
         }
     } else {
         append_csv_field(out, id);
@@ -411,7 +439,7 @@ int run_project(const InventoryOptions& options)
 
     const auto in = open_input(options.input);
     CsvReader reader(in->file);
-    const Layout layout = read_header(reader, options.input, false, keys);
+    const Layout layout = read_header(reader, options.input, false, keys, json);
     const auto out = open_output(options.output);
     Writer writer(out->file, json);
     if (!json) {
@@ -440,7 +468,7 @@ int run_project(const InventoryOptions& options)
         B.stands.clear();
         sylvo::InventoryStand stand;
         for (std::size_t i = 0; i < B.n; ++i) {
-            B.status[i] = read_stand(B.records[i], layout, defaults, stand, nullptr);
+            B.status[i] = read_stand(B.records[i], layout, defaults, stand, nullptr, json);
             B.result_of[i] = -1;
             if (B.status[i].empty()) {
                 B.result_of[i] = static_cast<long>(B.stands.size());
@@ -541,7 +569,7 @@ int run_tables(const InventoryOptions& options)
 
     const auto in = open_input(options.input);
     CsvReader reader(in->file);
-    const Layout layout = read_header(reader, options.input, true, keys);
+    const Layout layout = read_header(reader, options.input, true, keys, json);
     if (!layout.has(kEndAge) && !options.end_age)
         throw InputError("--input", options.input, "lacks the column end_age_yr, and no --end-age is given",
                          "a column end_age_yr, or --end-age for every stand");
@@ -568,7 +596,7 @@ int run_tables(const InventoryOptions& options)
         if (n == 0) break;
         stands.clear();
         for (std::size_t i = 0; i < n; ++i) {
-            status[i] = read_stand(records[i], layout, defaults, all[i].stand, &all[i]);
+            status[i] = read_stand(records[i], layout, defaults, all[i].stand, &all[i], json);
             which[i] = stands.size();
             if (status[i].empty()) stands.push_back(all[i]);
         }
