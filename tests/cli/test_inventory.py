@@ -324,6 +324,35 @@ class BadInput(unittest.TestCase):
         self.assertEqual((code, out, err.count("\n")), (2, b"", 1))
         self.assertIn("line 1, column 6: a name in bytes that are not UTF-8 text", err)
 
+    def test_output_that_is_the_input_is_refused_and_the_input_kept(self):
+        # More than one read buffer of rows, so that writing would truncate
+        # the file while it is read.
+        text = HEADER + "\n" + "".join(f"r{k},b,25,1100,22.5,20,,\n" for k in range(5000))
+        with tempfile.TemporaryDirectory() as tmp:
+            path = write(tmp, "inv.csv", text)
+            os.symlink(path, os.path.join(tmp, "link.csv"))
+            os.link(path, os.path.join(tmp, "hard.csv"))
+            cases = [
+                (["--input", path, "--output", path], {}),
+                (["--input", path, "--output", os.path.join(tmp, ".", "inv.csv")], {}),
+                (["--input", path, "--output", os.path.join(tmp, "link.csv")], {}),
+                (["--input", os.path.join(tmp, "hard.csv"), "--output", path], {}),
+                (["--input", "-", "--output", path], {"stdin_file": path}),
+                (["--input", path], {"stdout_append": path}),
+            ]
+            for args, how in cases:
+                for command in (["project", "--years", 5], ["tables", "--end-age", 40]):
+                    with self.subTest(args=args, how=how, command=command[0]):
+                        with open(how.get("stdin_file", os.devnull), "rb") as stdin, \
+                                open(how.get("stdout_append", os.devnull), "ab") as stdout:
+                            p = subprocess.run([TOOL, *map(str, command + args)], stdin=stdin, stdout=stdout,
+                                               stderr=subprocess.PIPE, timeout=60)
+                        err = p.stderr.decode()
+                        self.assertEqual((p.returncode, err.count("\n")), (2, 1), err)
+                        self.assertIn("is the input file", err)
+                        with open(path) as f:
+                            self.assertEqual(f.read(), text)
+
     def test_unclosed_quote_at_the_end_is_a_flagged_row(self):
         data = b"id,age_yr,trees_per_ha,ba_m2_per_ha,site_m\na,20,1200,20,24\n\"b,20,1200,20,24\n"
         code, out, err = run(["project", "--input", "-", "--years", 5], stdin=data)

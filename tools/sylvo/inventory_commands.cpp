@@ -72,8 +72,18 @@ std::unique_ptr<File> open_input(const std::string& path)
     return in;
 }
 
-std::unique_ptr<File> open_output(const std::string& path)
+// Opens the output; refuses the input file itself (by name, link or
+// redirection), which would be emptied, or appended to, while it is read.
+std::unique_ptr<File> open_output(const std::string& path, const File& in)
 {
+    struct stat input {}, output {};
+    if (fstat(fileno(in.file), &input) == 0 && S_ISREG(input.st_mode) &&
+        (path == "-" ? fstat(STDOUT_FILENO, &output) : stat(path.c_str(), &output)) == 0 &&
+        input.st_dev == output.st_dev && input.st_ino == output.st_ino)
+        throw InputError("--output", path,
+                         std::string(path == "-" ? "(standard output) " : "") +
+                             "is the input file, which writing would destroy before it is read",
+                         "another file than the input, or - for standard output");
     auto out = std::make_unique<File>();
     if (path == "-") {
         out->file = stdout;
@@ -440,7 +450,7 @@ int run_project(const InventoryOptions& options)
     const auto in = open_input(options.input);
     CsvReader reader(in->file);
     const Layout layout = read_header(reader, options.input, false, keys, json);
-    const auto out = open_output(options.output);
+    const auto out = open_output(options.output, *in);
     Writer writer(out->file, json);
     if (!json) {
         std::string header;
@@ -573,7 +583,7 @@ int run_tables(const InventoryOptions& options)
     if (!layout.has(kEndAge) && !options.end_age)
         throw InputError("--input", options.input, "lacks the column end_age_yr, and no --end-age is given",
                          "a column end_age_yr, or --end-age for every stand");
-    const auto out = open_output(options.output);
+    const auto out = open_output(options.output, *in);
     Writer writer(out->file, json);
     if (!json) {
         std::string header;
