@@ -60,8 +60,8 @@ def exports(model):
     return EXPORTS[model]
 
 
-def run(args, stdin=None, **kwargs):
-    p = subprocess.run([TOOL, *map(str, args)], input=stdin, capture_output=True, timeout=600, **kwargs)
+def run(args, stdin=None, timeout=600, **kwargs):
+    p = subprocess.run([TOOL, *map(str, args)], input=stdin, capture_output=True, timeout=timeout, **kwargs)
     return p.returncode, p.stdout, p.stderr.decode()
 
 
@@ -352,6 +352,20 @@ class BadInput(unittest.TestCase):
                         self.assertIn("is the input file", err)
                         with open(path) as f:
                             self.assertEqual(f.read(), text)
+
+    def test_a_very_wide_header(self):
+        # 400,000 carried columns: each name is checked against the others
+        # once (a check of every pair took minutes), and a repeat found.
+        names = ["id", "age_yr", "trees_per_ha", "ba_m2_per_ha", "site_m"] + [f"c{k}" for k in range(400000)]
+        row = ["s1", "20", "1000", "10", "20"] + ["x"] * 400000
+        data = (",".join(names) + "\n" + ",".join(row) + "\n").encode()
+        code, out, err = run(["project", "--input", "-", "--years", 5], stdin=data, timeout=60)
+        self.assertEqual(code, 0, err)
+        self.assertEqual(read_csv(out)[0]["c399999"], "x")
+        data = (",".join(names + ["c7"]) + "\n").encode()
+        code, out, err = run(["project", "--input", "-", "--years", 5], stdin=data, timeout=60)
+        self.assertEqual(code, 2)
+        self.assertIn("names the column 'c7' twice (columns 13 and 400006)", err)
 
     def test_unclosed_quote_at_the_end_is_a_flagged_row(self):
         data = b"id,age_yr,trees_per_ha,ba_m2_per_ha,site_m\na,20,1200,20,24\n\"b,20,1200,20,24\n"

@@ -11,6 +11,8 @@
 #include <iostream>
 #include <memory>
 #include <future>
+#include <string_view>
+#include <unordered_map>
 
 #include "csv.h"
 #include "errors.h"
@@ -117,15 +119,14 @@ Layout read_header(CsvReader& reader, const std::string& path, bool tables, cons
     if (record.blank) throw InputError("--input", path, "has no header (its first line is empty)", accepted);
     Layout layout;
     layout.index.fill(-1);
+    std::unordered_map<std::string_view, std::size_t> column_of;  // a name's first column
     for (std::size_t i = 0; i < record.size(); ++i) {
         const std::string name(record.field(i));
-        for (const std::string& seen : layout.header)
-            if (seen == name)
-                throw InputError("--input", path,
-                                 "names the column '" + name + "' twice (columns " +
-                                     std::to_string(&seen - layout.header.data() + 1) + " and " +
-                                     std::to_string(i + 1) + ")",
-                                 accepted);
+        if (const auto [seen, first] = column_of.emplace(record.field(i), i); !first)
+            throw InputError("--input", path,
+                             "names the column '" + name + "' twice (columns " + std::to_string(seen->second + 1) +
+                                 " and " + std::to_string(i + 1) + ")",
+                             accepted);
         layout.header.push_back(name);
         long known = -1;
         for (int c = 0; c < kColumns; ++c)
