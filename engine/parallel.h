@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <exception>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -14,8 +15,10 @@ namespace sylvo::engine {
 // Calls BODY(begin, end, part) for PARTS consecutive ranges covering
 // [0, count), where range k ends at BOUNDARY(k + 1) (BOUNDARY(0) = 0,
 // BOUNDARY(parts) = count), each on a thread of its own (the last on the
-// calling thread). An exception in any part is rethrown after all have
-// ended.
+// calling thread). A part whose thread cannot be started (a host's limit on
+// threads or memory) runs on the calling thread instead: the ranges, and so
+// the results, stay the same. An exception in any part is rethrown after
+// all have ended.
 template <class Boundary, class Body>
 void run_parts(std::size_t parts, Boundary&& boundary, Body&& body)
 {
@@ -33,8 +36,12 @@ void run_parts(std::size_t parts, Boundary&& boundary, Body&& body)
             errors[k] = std::current_exception();
         }
     };
-    for (std::size_t k = 0; k + 1 < parts; ++k) threads.emplace_back(run, k);
-    run(parts - 1);
+    std::size_t started = 0;
+    try {
+        for (; started + 1 < parts; ++started) threads.emplace_back(run, started);
+    } catch (const std::system_error&) {
+    }
+    for (std::size_t k = started; k < parts; ++k) run(k);
     for (std::thread& t : threads) t.join();
     for (const std::exception_ptr& e : errors)
         if (e) std::rethrow_exception(e);

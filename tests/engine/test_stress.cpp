@@ -3,8 +3,12 @@
 // one loaded library (those exports share no mutable state). Every result
 // must equal the same call made alone. Run under ThreadSanitizer in CI.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -64,6 +68,65 @@ TEST(Stress, EngineAndExportsFromManyThreadsAtOnce)
         });
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(wrong.load(), 0);
+}
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;  // the sanitizers reserve address space beyond any small limit
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A host that cannot start as many threads as it asks for (here, an
+// address-space limit leaves room for few thread stacks): the parts that get
+// no thread run on the calling thread, with the same results, where a
+// failed start used to end the process.
+TEST(Stress, ThreadsThatCannotBeStartedLeaveTheirWorkToTheCaller)
+{
+    if (kSanitized) GTEST_SKIP() << "needs an address-space limit, which the sanitizers' reservations exceed";
+    const std::size_t n = 1 << 17;
+    std::vector<double> t1(n), t2(n), trees(n), ba(n), h(n), site(n, 22.0), shift(n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        t1[i] = 10 + static_cast<double>(i % 7);
+        t2[i] = t1[i] + 5 + static_cast<double>(i % 3);
+        trees[i] = 400 + static_cast<double>(i % 1700);
+        ba[i] = 6 + static_cast<double>(i % 30);
+    }
+    std::vector<double> want_n(n), want_b(n), want_h(n);
+    const sylvo_options one{SYLVO_EXACT, 1};
+    ASSERT_EQ(sylvo_grow_batch(0, n, t1.data(), t2.data(), trees.data(), ba.data(), want_n.data(), want_b.data(), &one),
+              SYLVO_OK);
+    ASSERT_EQ(sylvo_site_batch(1, n, ba.data(), t1.data(), shift.data(), want_h.data(), &one), SYLVO_OK);
+    std::vector<double> out_n(n), out_b(n), out_h(n);
+
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Room for the process as it is and 64 MiB: a few stacks of 8 MiB.
+        long pages = 0;
+        if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+            std::fclose(f);
+        }
+        if (pages <= 0) _exit(3);
+        const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (64 << 20);
+        const rlimit as{limit, limit};
+        if (setrlimit(RLIMIT_AS, &as) != 0) _exit(3);
+        // Without the limit, the thread starts succeed (512 parts).
+        const sylvo_options many{SYLVO_EXACT, 1000};
+        if (sylvo_grow_batch(0, n, t1.data(), t2.data(), trees.data(), ba.data(), out_n.data(), out_b.data(), &many) !=
+                SYLVO_OK ||
+            sylvo_site_batch(1, n, ba.data(), t1.data(), shift.data(), out_h.data(), &many) != SYLVO_OK)
+            _exit(2);
+        const bool same = std::memcmp(out_n.data(), want_n.data(), n * sizeof(double)) == 0 &&
+                          std::memcmp(out_b.data(), want_b.data(), n * sizeof(double)) == 0 &&
+                          std::memcmp(out_h.data(), want_h.data(), n * sizeof(double)) == 0;
+        _exit(same ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: results differ; 2: a call failed; 3: no limit could be set";
 }
 
 }  // namespace
