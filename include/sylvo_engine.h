@@ -23,7 +23,9 @@
  * the exact result is not. The other functions run their exact code in fast
  * mode.
  *
- * Results do not depend on the number of threads.
+ * Results do not depend on the number of threads. Threads are started for
+ * the call and have ended when it returns; work whose thread cannot be
+ * started (a limit of the host's) runs on the calling thread.
  *
  * Arrays: every input array must hold COUNT elements; with COUNT == 0 any of
  * them may be NULL. An output may be the very array of an input (the same
