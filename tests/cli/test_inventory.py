@@ -389,6 +389,8 @@ class BadInput(unittest.TestCase):
                 (write(tmp, "quote.csv", "id,\"age_yr\n"), "line 1, column 2"),
                 (write(tmp, "clash.csv", "id,age_yr,trees_per_ha,ba_m2_per_ha,site_m,status\n"),
                  "a column 'status' (column 6)"),
+                (write(tmp, "semicolons.csv", "id;age_yr;trees_per_ha;ba_m2_per_ha;site_m\na;1;2;3;4\n"),
+                 "lacks the column id (its header is one field with semicolons in it: fields are separated by commas)"),
             ]
             for path, words in cases:
                 for command in (["project", "--years", 5], ["tables", "--end-age", 40]):
@@ -398,7 +400,7 @@ class BadInput(unittest.TestCase):
                         self.assertEqual(err.count("\n"), 1, err)
                         self.assertIn(words, err)
                         self.assertTrue(err.startswith("sylvo: --input: "), err)
-            code, out, err = run(["project", "--input", cases[-4][0]])
+            code, out, err = run(["project", "--input", cases[-5][0]])
             self.assertEqual((code, out, err.count("\n")), (2, b"", 1))
             self.assertIn("--years", err)
 

@@ -152,9 +152,19 @@ Layout read_header(CsvReader& reader, const std::string& path, bool tables, cons
                                  "has a header that JSON cannot carry: line " + std::to_string(record.line) +
                                      ", column " + std::to_string(c + 1) + ": a name in bytes that are not UTF-8 text",
                                  "UTF-8 column names, or --format csv, which writes a name's bytes unchanged");
+    // A header of one field holding another separator: the likely cause.
+    std::string separator;
+    if (record.size() == 1)
+        for (const auto& [c, name] : {std::pair{';', "semicolons"}, {'\t', "tabs"}, {'|', "bars"}})
+            if (record.field(0).find(c) != std::string_view::npos) {
+                separator = std::string(" (its header is one field with ") + name +
+                            " in it: fields are separated by commas)";
+                break;
+            }
     for (Column c : {kId, kAge, kTrees, kBa})
         if (!layout.has(c))
-            throw InputError("--input", path, std::string("lacks the column ") + kColumnNames[c], accepted);
+            throw InputError("--input", path, std::string("lacks the column ") + kColumnNames[c] + separator,
+                             accepted);
     if (!layout.has(kSite) && !(layout.has(kHeight) && layout.has(kHeightAge)))
         throw InputError("--input", path,
                          layout.has(kHeight) || layout.has(kHeightAge)
