@@ -264,4 +264,49 @@ std::vector<StandTable> inventory_tables(std::span<const TableStand> stands, dou
     return tables;
 }
 
+LongTables long_tables(std::size_t count, const std::function<std::string(std::size_t, TableStand&)>& read,
+                       const std::function<std::string(std::size_t, const std::string&)>& place, double max_sdi,
+                       const Options& options)
+{
+    LongTables t;
+    std::vector<std::string> status(count);
+    std::vector<std::size_t> which(count);  // the row's stand, if its status is empty
+    TableStand stand;
+    for (std::size_t i = 0; i < count; ++i) {
+        status[i] = read(i, stand);
+        which[i] = t.stands.size();
+        if (status[i].empty()) t.stands.push_back(stand);
+    }
+    t.tables = inventory_tables(t.stands, max_sdi, options);
+
+    auto empty_row = [&](std::size_t i, const TableStand* s, std::string why) {
+        t.rows.push_back({i, s, nullptr, true, std::move(why)});
+        ++t.flagged;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!status[i].empty()) {
+            empty_row(i, nullptr, std::move(status[i]));
+            continue;
+        }
+        const TableStand& s = t.stands[which[i]];
+        const StandTable& table = t.tables[which[i]];
+        if (table.status != "ok") {
+            empty_row(i, &s, place(i, table.status));
+            continue;
+        }
+        const auto& stop = table.table.stop;
+        const std::string why = stop ? stop_status(*stop) : std::string();
+        if (stop) ++t.stopped;
+        t.notes |= table.table.notes;
+        if (table.table.rows.empty()) {  // a stop, not a flag
+            t.rows.push_back({i, &s, nullptr, true, "no table: " + why});
+            continue;
+        }
+        const std::size_t last = table.table.rows.size() - 1;
+        for (std::size_t k = 0; k <= last; ++k)
+            t.rows.push_back({i, &s, &table.table.rows[k], k == 0, stop && k == last ? why : std::string("ok")});
+    }
+    return t;
+}
+
 }  // namespace sylvo

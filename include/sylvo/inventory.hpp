@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -141,5 +142,30 @@ std::string read_stand(const InventoryRow& row, const RowDefaults& defaults, Inv
 // A reason "FIELD: TEXT" the engine gives for a stand (check_stand, a
 // thinning, a table), with the row and the column put in front.
 std::string locate(const std::string& reason, const InventoryRow& row);
+
+// The yield tables of an inventory's rows as one long table, as every front
+// shows them.
+struct LongTableRow {
+    std::size_t input;                // the input row it belongs to
+    const TableStand* stand;          // its stand; nullptr if the row could not be read
+    const YieldRow* row;              // a row of the stand's table; nullptr for a stand without one
+    bool first;                       // the first row of its table
+    std::string status;               // "ok", why the table stops (its last row), or why there is none
+};
+struct LongTables {
+    std::vector<TableStand> stands;   // the stands read, in order
+    std::vector<StandTable> tables;   // their tables
+    std::vector<LongTableRow> rows;   // every input row's table rows, or one row without numbers
+    long long flagged = 0;            // input rows without a table
+    long long stopped = 0;            // tables that stop before their end age
+    unsigned notes = 0;               // the notes of every row (note_kinds)
+};
+// Reads input rows 0 to COUNT - 1 with READ(i, stand), which gives "" or the
+// row's status (as read_stand), tables the stands read, and lays the rows
+// out. PLACE(i, reason) puts row i's line and column in front of a reason
+// the engine gives for a stand (as locate).
+LongTables long_tables(std::size_t count, const std::function<std::string(std::size_t, TableStand&)>& read,
+                       const std::function<std::string(std::size_t, const std::string&)>& place, double max_sdi,
+                       const Options& options = {});
 
 }  // namespace sylvo

@@ -371,44 +371,18 @@ py::dict tables(const py::dict& columns, std::size_t n, long long offset, const 
     std::vector<std::string> st;
     {
         py::gil_scoped_release release;
-        std::vector<std::string> status(n);
-        std::vector<sylvo::TableStand> stands;
-        std::vector<long long> which(n, -1);
-        sylvo::TableStand t;
-        for (std::size_t i = 0; i < n; ++i) {
-            status[i] = read_stand(f, i, defaults, t.stand, &t);
-            if (status[i].empty()) {
-                which[i] = static_cast<long long>(stands.size());
-                stands.push_back(t);
-            }
-        }
-        const std::vector<sylvo::StandTable> done = sylvo::inventory_tables(stands, max_sdi, options);
-        auto empty_row = [&](std::size_t i, const std::string& why) {
-            rows.add_empty();
-            stand.push_back(static_cast<long long>(i));
-            st.push_back(why);
-        };
-        for (std::size_t i = 0; i < n; ++i) {
-            if (which[i] < 0) {
-                empty_row(i, status[i]);
-                continue;
-            }
-            const sylvo::StandTable& s = done[static_cast<std::size_t>(which[i])];
-            if (s.status != "ok") {
-                empty_row(i, sylvo::locate(s.status, FrameRow(f, i)));
-                continue;
-            }
-            const auto& stop = s.table.stop;
-            const std::string why = stop ? sylvo::stop_status(*stop) : std::string();
-            if (s.table.rows.empty()) {
-                empty_row(i, "no table: " + why);
-                continue;
-            }
-            for (std::size_t k = 0; k < s.table.rows.size(); ++k) {
-                rows.add(s.table.rows[k]);
-                stand.push_back(static_cast<long long>(i));
-                st.push_back(stop && k + 1 == s.table.rows.size() ? why : std::string("ok"));
-            }
+        const sylvo::LongTables t = sylvo::long_tables(
+            n,
+            [&](std::size_t i, sylvo::TableStand& s) { return read_stand(f, i, defaults, s.stand, &s); },
+            [&](std::size_t i, const std::string& reason) { return sylvo::locate(reason, FrameRow(f, i)); },
+            max_sdi, options);
+        for (const sylvo::LongTableRow& r : t.rows) {
+            if (r.row)
+                rows.add(*r.row);
+            else
+                rows.add_empty();
+            stand.push_back(static_cast<long long>(r.input));
+            st.push_back(r.status);
         }
     }
     py::dict d;

@@ -353,4 +353,69 @@ TEST(InventoryTables, EachStandGetsTheTableOfItsRequestWhateverTheThreads)
     EXPECT_GT(ok, 100u);
 }
 
+// The long table every front shows: per input row, its table's rows ("ok",
+// the stop on the last), or one row without numbers saying why there is
+// none (a row that cannot be read, a stand the engine refuses, placed by
+// the front; a table stopped before its first row).
+TEST(InventoryTables, TheLongTableKeepsEveryInputRowInOrderWithItsStatus)
+{
+    sylvo::TableStand good;
+    good.stand.model = sylvo::Model::b;
+    good.stand.age = 20;
+    good.stand.trees = 1100;
+    good.stand.ba = 20;
+    good.stand.site = 22;
+    good.end_age = 40;
+    good.interval = 10;
+    sylvo::TableStand refused = good;
+    refused.stand.site = 1.0;  // outside the model's range
+    sylvo::TableStand runaway = good;  // Model A's basal area runs away past age 35
+    runaway.stand.model = sylvo::Model::a;
+    runaway.stand.trees = 2000;
+    runaway.stand.ba = 40;
+    runaway.end_age = 80;
+    sylvo::TableStand none = runaway;  // beyond the density limit from the start
+    none.stand.ba = 400;
+    const std::vector<sylvo::TableStand> input = {good, refused, good, runaway, none};
+    const auto t = sylvo::long_tables(
+        input.size() + 1,
+        [&](std::size_t i, sylvo::TableStand& s) {
+            if (i == 2) return std::string("line 4: unreadable");
+            s = input[i < 2 ? i : i - 1];
+            return std::string();
+        },
+        [](std::size_t i, const std::string& reason) { return "row " + std::to_string(i) + ", " + reason; }, 1500);
+
+    std::vector<std::size_t> inputs;
+    for (const auto& r : t.rows) inputs.push_back(r.input);
+    EXPECT_TRUE(std::is_sorted(inputs.begin(), inputs.end()));
+    auto rows_of = [&](std::size_t i) {
+        std::vector<const sylvo::LongTableRow*> rows;
+        for (const auto& r : t.rows)
+            if (r.input == i) rows.push_back(&r);
+        return rows;
+    };
+    const auto first = rows_of(0), bad = rows_of(1), unread = rows_of(2), same = rows_of(3), stop = rows_of(4),
+               empty = rows_of(5);
+    ASSERT_EQ(first.size(), 3u);  // ages 20, 30, 40
+    EXPECT_TRUE(first[0]->first && !first[1]->first);
+    for (const auto* r : first) EXPECT_EQ(r->status, "ok");
+    ASSERT_EQ(same.size(), 3u);
+    EXPECT_EQ(bits(same[2]->row->ba), bits(first[2]->row->ba));
+    ASSERT_EQ(bad.size(), 1u);
+    EXPECT_EQ(bad[0]->row, nullptr);
+    EXPECT_EQ(bad[0]->status.rfind("row 1, site_m: ", 0), 0u) << bad[0]->status;
+    ASSERT_EQ(unread.size(), 1u);
+    EXPECT_EQ((unread[0]->status), "line 4: unreadable");
+    EXPECT_EQ(unread[0]->stand, nullptr);
+    ASSERT_GT(stop.size(), 1u);
+    EXPECT_EQ(stop.back()->status.rfind("stopped early at age ", 0), 0u) << stop.back()->status;
+    EXPECT_EQ(stop.front()->status, "ok");
+    ASSERT_EQ(empty.size(), 1u);
+    EXPECT_EQ(empty[0]->status.rfind("no table: ", 0), 0u) << empty[0]->status;
+    EXPECT_EQ(t.flagged, 2);
+    EXPECT_EQ(t.stopped, 2);
+    EXPECT_THROW(sylvo::long_tables(0, {}, {}, 0.0), sylvo::InputError);
+}
+
 }  // namespace

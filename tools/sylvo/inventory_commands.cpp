@@ -604,69 +604,41 @@ int run_tables(const InventoryOptions& options)
 
     Progress progress(in->size);
     std::vector<CsvRecord> records(kBlockTables);
-    std::vector<std::string> status(kBlockTables);
-    std::vector<sylvo::TableStand> all(kBlockTables), stands;
-    std::vector<std::size_t> which(kBlockTables);
     long long count = 0, flagged = 0, stopped = 0, rows = 0;
     unsigned notes = 0;
-    const std::size_t numbers = keys.size() - 2;  // before note and status
     std::string buf;
     for (;;) {
         std::size_t n = 0;
         while (n < kBlockTables && reader.next(records[n])) ++n;
         if (n == 0) break;
-        stands.clear();
-        for (std::size_t i = 0; i < n; ++i) {
-            status[i] = read_stand(records[i], layout, defaults, all[i].stand, &all[i], json);
-            which[i] = stands.size();
-            if (status[i].empty()) stands.push_back(all[i]);
-        }
-        const std::vector<sylvo::StandTable> tables = sylvo::inventory_tables(stands, max_sdi, engine);
+        const sylvo::LongTables t = sylvo::long_tables(
+            n,
+            [&](std::size_t i, sylvo::TableStand& stand) {
+                return read_stand(records[i], layout, defaults, stand.stand, &stand, json);
+            },
+            [&](std::size_t i, const std::string& reason) { return locate(reason, records[i], layout); }, max_sdi,
+            engine);
+        flagged += t.flagged;
+        stopped += t.stopped;
+        notes |= t.notes;
+        rows += static_cast<long long>(t.rows.size());
 
         buf.clear();
-        auto empty_row = [&](std::size_t i, const std::string& why) {
+        for (const sylvo::LongTableRow& r : t.rows) {
             begin_row(buf, json);
-            append_start(buf, json, records[i], layout);
+            append_start(buf, json, records[r.input], layout);
             RowWriter row{buf, json, 0, keys};
-            for (std::size_t k = 0; k < numbers; ++k) row.number(sylvo::kNone);
-            row.text("", true);
-            row.text(why);
-            end_row(buf, json);
-            ++rows;
-        };
-        for (std::size_t i = 0; i < n; ++i) {
-            if (!status[i].empty()) {
-                empty_row(i, status[i]);
-                ++flagged;
-                continue;
-            }
-            const sylvo::StandTable& t = tables[which[i]];
-            if (t.status != "ok") {
-                empty_row(i, locate(t.status, records[i], layout));
-                ++flagged;
-                continue;
-            }
-            notes |= t.table.notes;
-            const auto& stop = t.table.stop;
-            if (stop) ++stopped;
-            const std::string stop_text = stop ? sylvo::stop_status(*stop) : std::string();
-            if (t.table.rows.empty()) {
-                empty_row(i, "no table: " + stop_text);
-                continue;
-            }
-            for (std::size_t k = 0; k < t.table.rows.size(); ++k) {
-                const sylvo::YieldRow& r = t.table.rows[k];
-                begin_row(buf, json);
-                append_start(buf, json, records[i], layout);
-                RowWriter row{buf, json, 0, keys};
-                for (double x : {r.age, r.height, r.trees, r.ba, r.qmd, r.volume, r.merch_volume, r.removed_trees,
-                                 r.removed_ba, r.removed_volume, r.mai, r.pai, r.sdi})
+            if (const sylvo::YieldRow* y = r.row) {
+                for (double x : {y->age, y->height, y->trees, y->ba, y->qmd, y->volume, y->merch_volume,
+                                 y->removed_trees, y->removed_ba, y->removed_volume, y->mai, y->pai, y->sdi})
                     row.number(x);
-                row.text(sylvo::note_text(r.notes), true);
-                row.text(stop && k + 1 == t.table.rows.size() ? stop_text : std::string("ok"));
-                end_row(buf, json);
-                ++rows;
+                row.text(sylvo::note_text(y->notes), true);
+            } else {
+                for (std::size_t k = 0; k + 2 < keys.size(); ++k) row.number(sylvo::kNone);  // all but note and status
+                row.text("", true);
             }
+            row.text(r.status);
+            end_row(buf, json);
         }
         writer.put(buf);
         count += static_cast<long long>(n);

@@ -359,20 +359,17 @@ List tables(List columns, IntegerVector position, R_xlen_t n, std::string model,
     sylvo::Options options;
     options.threads = threads;
 
-    std::vector<std::string> status(n);
-    std::vector<sylvo::TableStand> stands;
-    std::vector<R_xlen_t> which(n, -1);
-    sylvo::TableStand t;
-    for (R_xlen_t i = 0; i < n; ++i) {
-        status[i] = read_stand(f, i, defaults, t.stand, &t);
-        if (status[i].empty()) {
-            which[i] = static_cast<R_xlen_t>(stands.size());
-            stands.push_back(t);
-        }
-    }
-    std::vector<sylvo::StandTable> done;
+    sylvo::LongTables t;
     try {
-        done = sylvo::inventory_tables(stands, max_sdi, options);
+        t = sylvo::long_tables(
+            static_cast<std::size_t>(n),
+            [&](std::size_t i, sylvo::TableStand& s) {
+                return read_stand(f, static_cast<R_xlen_t>(i), defaults, s.stand, &s);
+            },
+            [&](std::size_t i, const std::string& reason) {
+                return sylvo::locate(reason, FrameRow(f, static_cast<R_xlen_t>(i)));
+            },
+            max_sdi, options);
     } catch (const sylvo::InputError& e) {
         rethrow_as_argument(e);
     }
@@ -380,32 +377,13 @@ List tables(List columns, IntegerVector position, R_xlen_t n, std::string model,
     RowColumns rows;
     std::vector<int> stand;
     std::vector<std::string> st;
-    auto empty_row = [&](R_xlen_t i, const std::string& why) {
-        rows.add_empty();
-        stand.push_back(static_cast<int>(i + 1));
-        st.push_back(why);
-    };
-    for (R_xlen_t i = 0; i < n; ++i) {
-        if (which[i] < 0) {
-            empty_row(i, status[i]);
-            continue;
-        }
-        const sylvo::StandTable& s = done[static_cast<std::size_t>(which[i])];
-        if (s.status != "ok") {
-            empty_row(i, sylvo::locate(s.status, FrameRow(f, i)));
-            continue;
-        }
-        const auto& stop = s.table.stop;
-        const std::string why = stop ? sylvo::stop_status(*stop) : std::string();
-        if (s.table.rows.empty()) {
-            empty_row(i, "no table: " + why);
-            continue;
-        }
-        for (std::size_t k = 0; k < s.table.rows.size(); ++k) {
-            rows.add(s.table.rows[k], k == 0, !std::isnan(stands[static_cast<std::size_t>(which[i])].merch_limit));
-            stand.push_back(static_cast<int>(i + 1));
-            st.push_back(stop && k + 1 == s.table.rows.size() ? why : std::string("ok"));
-        }
+    for (const sylvo::LongTableRow& r : t.rows) {
+        if (r.row)
+            rows.add(*r.row, r.first, !std::isnan(r.stand->merch_limit));
+        else
+            rows.add_empty();
+        stand.push_back(static_cast<int>(r.input + 1));
+        st.push_back(r.status);
     }
     return List::create(Rcpp::Named("columns") = rows.list(),
                         Rcpp::Named("stand") = IntegerVector(stand.begin(), stand.end()),
