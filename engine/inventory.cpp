@@ -223,6 +223,41 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectRequ
     }
 }
 
+std::span<const char* const> projection_keys()
+{
+    static const char* const keys[] = {"start_age_yr", "end_age_yr", "site_m",           "height_m",
+                                       "trees_per_ha", "ba_m2_per_ha", "qmd_cm",         "volume_m3_per_ha",
+                                       "merch_volume_m3_per_ha",       "sdi_per_ha"};
+    return keys;
+}
+
+std::vector<ProjectedStand> project_rows(std::size_t count,
+                                         const std::function<std::string(std::size_t, InventoryStand&)>& read,
+                                         const std::function<std::string(std::size_t, const std::string&)>& place,
+                                         const ProjectRequest& request)
+{
+    std::vector<ProjectedStand> out(count);
+    std::vector<InventoryStand> stands;
+    std::vector<std::size_t> read_rows;
+    InventoryStand stand;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string why = read(i, stand);
+        if (why.empty()) {
+            read_rows.push_back(i);
+            stands.push_back(stand);
+        } else {
+            out[i] = empty_result(std::move(why));
+        }
+    }
+    std::vector<ProjectedStand> results(stands.size());
+    project_inventory(stands, request, results);
+    for (std::size_t k = 0; k < read_rows.size(); ++k) {
+        ProjectedStand& r = out[read_rows[k]] = std::move(results[k]);
+        if (r.status != "ok") r.status = place(read_rows[k], r.status);
+    }
+    return out;
+}
+
 std::vector<StandTable> inventory_tables(std::span<const TableStand> stands, double max_sdi, const Options& options)
 {
     if (!(max_sdi > 0.0))

@@ -68,6 +68,14 @@ std::string locate(const std::string& reason, const InventoryRow& row)
     return row.where() + " (" + field + ")" + (colon == std::string::npos ? "" : reason.substr(colon));
 }
 
+std::string locate_column(const std::string& reason, const InventoryRow& row)
+{
+    const std::string_view field = std::string_view(reason).substr(0, reason.find(':'));
+    for (const char* name : kColumnNames)
+        if (field == name) return locate(reason, row);
+    return reason;
+}
+
 std::string read_stand(const InventoryRow& row, const RowDefaults& defaults, InventoryStand& s, TableStand* table)
 {
     using C = InventoryColumn;

@@ -142,6 +142,22 @@ std::string read_stand(const InventoryRow& row, const RowDefaults& defaults, Inv
 // A reason "FIELD: TEXT" the engine gives for a stand (check_stand, a
 // thinning, a table), with the row and the column put in front.
 std::string locate(const std::string& reason, const InventoryRow& row);
+// As locate, for a reason that may not name a column ("no site index: ..."
+// is left as it is).
+std::string locate_column(const std::string& reason, const InventoryRow& row);
+
+// The numbers of a projected stand as every front names them, in the order
+// of ProjectedStand ("start_age_yr" ... "sdi_per_ha").
+std::span<const char* const> projection_keys();
+// Reads input rows 0 to COUNT - 1 with READ(i, stand), which gives "" or the
+// row's status (as read_stand), projects the stands read, and gives one
+// result per input row, in order: a row that was not read has its status
+// and no numbers. PLACE(i, reason) puts row i's line or column in front of
+// a reason the engine gives for its stand (as locate_column).
+std::vector<ProjectedStand> project_rows(std::size_t count,
+                                         const std::function<std::string(std::size_t, InventoryStand&)>& read,
+                                         const std::function<std::string(std::size_t, const std::string&)>& place,
+                                         const ProjectRequest& request);
 
 // The yield tables of an inventory's rows as one long table, as every front
 // shows them.

@@ -311,40 +311,25 @@ py::dict project(const py::dict& columns, std::size_t n, long long offset, const
     request.max_sdi = max_sdi;
     request.options = options_of(mode, threads);
 
-    std::vector<std::string> status(n);
-    std::vector<long long> result_of(n, -1);
     std::vector<sylvo::ProjectedStand> results;
     {
         py::gil_scoped_release release;
-        std::vector<sylvo::InventoryStand> stands;
-        sylvo::InventoryStand s;
-        for (std::size_t i = 0; i < n; ++i) {
-            status[i] = read_stand(f, i, defaults, s, nullptr);
-            if (status[i].empty()) {
-                result_of[i] = static_cast<long long>(stands.size());
-                stands.push_back(s);
-            }
-        }
-        results.resize(stands.size());
-        sylvo::project_inventory(stands, request, results);
+        results = sylvo::project_rows(
+            n, [&](std::size_t i, sylvo::InventoryStand& s) { return read_stand(f, i, defaults, s, nullptr); },
+            [&](std::size_t i, const std::string& reason) { return sylvo::locate_column(reason, FrameRow(f, i)); },
+            request);
     }
-    const char* keys[] = {"start_age_yr", "end_age_yr", "site_m", "height_m", "trees_per_ha", "ba_m2_per_ha",
-                          "qmd_cm", "volume_m3_per_ha", "merch_volume_m3_per_ha", "sdi_per_ha"};
     std::vector<std::vector<double>> v(10, std::vector<double>(n));
-    std::vector<std::string> note(n);
+    std::vector<std::string> status(n), note(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const sylvo::ProjectedStand* r = result_of[i] >= 0 ? &results[static_cast<std::size_t>(result_of[i])] : nullptr;
-        const double none = sylvo::kNone;
-        const double x[10] = {r ? r->start_age : none, r ? r->end_age : none, r ? r->site : none,
-                              r ? r->height : none,    r ? r->trees : none,   r ? r->ba : none,
-                              r ? r->qmd : none,       r ? r->volume : none,  r ? r->merch_volume : none,
-                              r ? r->sdi : none};
+        const sylvo::ProjectedStand& r = results[i];
+        const double x[10] = {r.start_age, r.end_age, r.site, r.height,       r.trees,
+                              r.ba,        r.qmd,     r.volume, r.merch_volume, r.sdi};
         for (int k = 0; k < 10; ++k) v[k][i] = x[k];
-        if (r) {
-            status[i] = r->status;
-            note[i] = sylvo::note_text(r->notes);
-        }
+        status[i] = r.status;
+        note[i] = sylvo::note_text(r.notes);
     }
+    const auto keys = sylvo::projection_keys();
     py::dict d;
     for (int k = 0; k < 10; ++k) d[keys[k]] = to_array(std::move(v[k]));
     d["status"] = status;

@@ -196,6 +196,11 @@ class TestInventories:
         # Numbered as in a larger frame this one is part of:
         later = sylvo.project(inv, to_age=40, row_offset=1000)
         assert later.loc[16, "status"].startswith("row 1017, column 5")
+        # A reason found in the projection names its row and column too.
+        df = pd.DataFrame({"id": ["a", "b"], "age_yr": [995.0, 20], "trees_per_ha": 1000.0, "ba_m2_per_ha": 20.0,
+                           "site_m": 22.0})
+        assert sylvo.project(df, model="b", years=10)["status"].tolist() == [
+            "row 1, column 2 (age_yr): 995 plus 10 years gives the end age 1005, not above 0 and at most 1000", "ok"]
 
     def test_numeric_columns_read_as_the_text_ones(self):
         path = ROOT / "examples" / "inventory.csv"

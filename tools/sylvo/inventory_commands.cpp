@@ -212,14 +212,9 @@ std::string locate(const std::string& reason, const CsvRecord& record, const Lay
     return sylvo::locate(reason, RecordRow(record, layout));
 }
 
-// As locate, for a reason that may not name a column ("no site index: ..."
-// is left as it is).
 std::string locate_column(const std::string& reason, const CsvRecord& record, const Layout& layout)
 {
-    const std::string field = reason.substr(0, reason.find(':'));
-    for (int c = 0; c < sylvo::kInventoryColumns; ++c)
-        if (field == sylvo::column_name(static_cast<sylvo::InventoryColumn>(c))) return locate(reason, record, layout);
-    return reason;
+    return sylvo::locate_column(reason, RecordRow(record, layout));
 }
 
 using Defaults = sylvo::RowDefaults;
@@ -453,10 +448,10 @@ int run_project(const InventoryOptions& options)
     const bool json = options.format == "json";
     const bool merch = options.merch_limit.has_value();
 
-    std::vector<const char*> keys = {"start_age_yr", "end_age_yr", "site_m", "height_m", "trees_per_ha",
-                                     "ba_m2_per_ha", "qmd_cm", "volume_m3_per_ha"};
-    if (merch) keys.push_back("merch_volume_m3_per_ha");
-    for (const char* k : {"sdi_per_ha", "status", "note"}) keys.push_back(k);
+    std::vector<const char*> keys;
+    for (const char* k : sylvo::projection_keys())
+        if (merch || std::string_view(k) != "merch_volume_m3_per_ha") keys.push_back(k);
+    for (const char* k : {"status", "note"}) keys.push_back(k);
 
     const auto in = open_input(options.input);
     CsvReader reader(in->file);

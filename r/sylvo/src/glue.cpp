@@ -298,38 +298,38 @@ List project(List columns, IntegerVector position, R_xlen_t n, std::string model
     request.max_sdi = max_sdi;
     request.options = options_of(mode, threads);
 
-    std::vector<std::string> status(n);
-    std::vector<sylvo::InventoryStand> stands;
-    std::vector<R_xlen_t> result_of(n, -1);
-    sylvo::InventoryStand s;
-    for (R_xlen_t i = 0; i < n; ++i) {
-        status[i] = read_stand(f, i, defaults, s, nullptr);
-        if (status[i].empty()) {
-            result_of[i] = static_cast<R_xlen_t>(stands.size());
-            stands.push_back(s);
-        }
-    }
-    std::vector<sylvo::ProjectedStand> results(stands.size());
+    std::vector<sylvo::ProjectedStand> results;
     try {
-        sylvo::project_inventory(stands, request, results);
+        results = sylvo::project_rows(
+            static_cast<std::size_t>(n),
+            [&](std::size_t i, sylvo::InventoryStand& s) {
+                return read_stand(f, static_cast<R_xlen_t>(i), defaults, s, nullptr);
+            },
+            [&](std::size_t i, const std::string& reason) {
+                return sylvo::locate_column(reason, FrameRow(f, static_cast<R_xlen_t>(i)));
+            },
+            request);
     } catch (const sylvo::InputError& e) {
         rethrow_as_argument(e);
     }
 
-    const char* keys[] = {"start_age_yr", "end_age_yr", "site_m", "height_m", "trees_per_ha", "ba_m2_per_ha",
-                          "qmd_cm", "volume_m3_per_ha", "merch_volume_m3_per_ha", "sdi_per_ha"};
+    const auto keys = sylvo::projection_keys();
     std::vector<NumericVector> v;
     for (int k = 0; k < 10; ++k) v.emplace_back(n);
     CharacterVector st(n), note(n);
+    const bool merch = !std::isnan(request.merch_limit);
     for (R_xlen_t i = 0; i < n; ++i) {
-        const sylvo::ProjectedStand* r = result_of[i] >= 0 ? &results[static_cast<std::size_t>(result_of[i])] : nullptr;
-        const double x[10] = {r ? r->start_age : NA_REAL, r ? r->end_age : NA_REAL, r ? r->site : NA_REAL,
-                              r ? r->height : NA_REAL,    r ? r->trees : NA_REAL,   r ? r->ba : NA_REAL,
-                              r ? r->qmd : NA_REAL,       r ? r->volume : NA_REAL,  r ? r->merch_volume : NA_REAL,
-                              r ? r->sdi : NA_REAL};
-        for (int k = 0; k < 10; ++k) v[k][i] = x[k];
-        st[i] = r ? r->status : status[i];
-        note[i] = r ? sylvo::note_text(r->notes) : std::string();
+        const sylvo::ProjectedStand& r = results[static_cast<std::size_t>(i)];
+        const bool ok = r.status == "ok";
+        // A number a row does not have (a flagged row's, the merchantable
+        // volume without a limit) is NA; a number the model gives as not a
+        // number stays NaN.
+        const double x[10] = {r.start_age, r.end_age, r.site, r.height,       r.trees,
+                              r.ba,        r.qmd,     r.volume, r.merch_volume, r.sdi};
+        for (int k = 0; k < 10; ++k)
+            v[k][i] = (!ok && std::isnan(x[k])) || (k == 8 && !merch) ? NA_REAL : x[k];
+        st[i] = r.status;
+        note[i] = sylvo::note_text(r.notes);
     }
     List l(12);
     CharacterVector names(12);

@@ -147,6 +147,15 @@ test_that("bad rows of a data frame keep their place with the row, column and re
   expect_identical(t$status[t$id != "ok1"], c(p$status[2:6], t$status[t$id == "ok2"]))
   expect_match(t$status[t$id == "ok2"], "^row 7, column 9 \\(thinnings\\): 'x' does not start with an age")
   expect_identical(unique(t$status[t$id == "ok1"]), "ok")
+  # A reason found in the projection names its row and column too; a
+  # flagged row's numbers are NA, as is the merchantable volume without a
+  # limit.
+  late <- project_inventory(data.frame(id = c("a", "b"), age_yr = c(995, 20), trees_per_ha = 1000,
+                                       ba_m2_per_ha = 20, site_m = 22), years = 10, model = "b")
+  expect_identical(late$status, c(
+    "row 1, column 2 (age_yr): 995 plus 10 years gives the end age 1005, not above 0 and at most 1000", "ok"))
+  expect_identical(is.na(late$height_m) & !is.nan(late$height_m), c(TRUE, FALSE))
+  expect_true(all(is.na(late$merch_volume_m3_per_ha) & !is.nan(late$merch_volume_m3_per_ha)))
 })
 
 test_that("numbers in text columns are read to the nearest double, as the command line reads them", {
