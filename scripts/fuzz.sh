@@ -3,7 +3,12 @@
 # and UndefinedBehaviorSanitizer (the libraries, the engine and the tool's
 # sources compiled with the same flags) in build-fuzz/, then runs each
 # target for SECONDS from its checked-in corpus, every input under a
-# 10-second timeout.
+# 10-second timeout. Two more targets draw random arguments for the Python
+# and R packages' array functions for SECONDS each: fuzz_python (Hypothesis,
+# python/tests/test_fuzz_arguments.py, a new seed for every round of 100
+# examples per function) and fuzz_r (r/sylvo/tests/testthat/
+# test-arguments.R, one seed); they set up and use the packages as
+# scripts/test-python.sh and scripts/test-r.sh do.
 #
 #   scripts/fuzz.sh SECONDS [RUNS [TARGET...]]
 #
@@ -20,7 +25,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(fuzz_exports fuzz_engine fuzz_csv fuzz_inventory fuzz_options)
+fuzzers=(fuzz_exports fuzz_engine fuzz_csv fuzz_inventory fuzz_options)
+all_targets=("${fuzzers[@]}" fuzz_python fuzz_r)
 usage() {
   echo "usage: scripts/fuzz.sh SECONDS [RUNS [TARGET...]] (each target's run time and executions, whole" \
     "numbers, SECONDS above 0, RUNS 0 for no limit; targets: ${all_targets[*]})" >&2
@@ -39,15 +45,23 @@ if [ $# -gt 2 ]; then
   done
 fi
 
-# clang with libFuzzer and the sanitizer runtimes, and llvm-symbolizer for
-# readable reports, besides what every build needs.
-scripts/setup.sh clang llvm libclang-rt-14-dev
+wants() { [[ " ${targets[*]} " == *" $1 "* ]]; }
 
 dir=build-fuzz
-cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DSYLVO_BUILD_FUZZERS=ON -DSYLVO_SANITIZE=ON \
-  -DSYLVO_BUILD_TESTS=OFF -DSYLVO_BUILD_BENCH=OFF -DSYLVO_BUILD_EXAMPLES=OFF > /dev/null
-cmake --build "$dir" -j"$(nproc)" --target fuzzers
+if [[ " ${targets[*]} " =~ " fuzz_"(exports|engine|csv|inventory|options)" " ]]; then
+  # clang with libFuzzer and the sanitizer runtimes, and llvm-symbolizer for
+  # readable reports, besides what every build needs.
+  scripts/setup.sh clang llvm libclang-rt-14-dev
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DSYLVO_BUILD_FUZZERS=ON -DSYLVO_SANITIZE=ON \
+    -DSYLVO_BUILD_TESTS=OFF -DSYLVO_BUILD_BENCH=OFF -DSYLVO_BUILD_EXAMPLES=OFF > /dev/null
+  cmake --build "$dir" -j"$(nproc)" --target fuzzers
+fi
+if wants fuzz_python; then
+  scripts/setup-python.sh > /dev/null
+  cmake --build build-py -j2 --target sylvoa sylvob sylvoc sylvo > /dev/null
+fi
+wants fuzz_r && scripts/setup-r.sh > /dev/null
 
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
@@ -61,7 +75,42 @@ for t in "${targets[@]}"; do
   work="$dir/fuzz-run/$t"
   findings="$dir/findings/$t"
   rm -rf "$work" "$findings"
-  mkdir -p "$work/corpus" "$findings"
+  mkdir -p "$work" "$findings"
+  if [ "$t" = fuzz_python ] || [ "$t" = fuzz_r ]; then
+    # Rounds from new seeds until the time is up (or RUNS calls); a failed
+    # round keeps its seed in the findings.
+    rc=0 execs=0 start=$SECONDS
+    while [ $((SECONDS - start)) -lt "$seconds" ] && { [ "$runs" -eq 0 ] || [ "$execs" -lt "$runs" ]; }; do
+      seed=$(($(od -An -N4 -tu4 /dev/urandom | tr -d ' ') % 2147483647))  # an R integer too
+      if [ "$t" = fuzz_python ]; then
+        SYLVO_BUILD_DIR="$PWD/build-py" SYLVO_FUZZ_EXAMPLES=100 .venv/bin/python -m pytest -q -p no:cacheprovider \
+          python/tests/test_fuzz_arguments.py --hypothesis-seed="$seed" >> "$work/log" 2>&1 || rc=$?
+        [ "$rc" -eq 0 ] && execs=$((execs + 800))  # 100 examples for each of 8 functions
+      else
+        SYLVO_FUZZ_SEED="$seed" SYLVO_FUZZ_SECONDS=$((seconds - (SECONDS - start))) Rscript -e \
+          'testthat::test_file("r/sylvo/tests/testthat/test-arguments.R", package = "sylvo",
+             load_package = "installed", reporter = "summary", stop_on_failure = TRUE)' >> "$work/log" 2>&1 || rc=$?
+        calls="$(grep -o 'sylvo fuzz: [0-9]* calls' "$work/log" | tail -n 1 | grep -o '[0-9][0-9]*' || true)"
+        [ "$rc" -eq 0 ] && execs=$((execs + ${calls:-0}))
+      fi
+      if [ "$rc" -ne 0 ]; then
+        echo "$seed" > "$findings/seed"
+        break
+      fi
+    done
+    elapsed=$((SECONDS - start))
+    rate=$((execs / (elapsed > 0 ? elapsed : 1)))
+    found=""
+    [ "$rc" -ne 0 ] && found="exit status $rc with the seed in $findings/seed, log in $work/log"
+    if [ -n "$found" ]; then
+      status=1
+    else
+      found="none"
+    fi
+    printf '%-16s %12s %9s %8s %8s  %s\n' "$t" "$execs" "$rate" - - "$found"
+    continue
+  fi
+  mkdir -p "$work/corpus"
   cp fuzz/corpus/"$t"/* "$work/corpus/"
   rc=0
   "$dir/bin/$t" -max_total_time="$seconds" -runs="$((runs > 0 ? runs : -1))" -timeout=10 -rss_limit_mb=2560 -print_final_stats=1 \

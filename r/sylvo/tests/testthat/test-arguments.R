@@ -61,8 +61,16 @@ test_that("random arguments give results or an error naming the argument", {
                     sylvo_ba_after = c("p", "trees", "ba", "trees_after"),
                     sylvo_tph_after = c("p", "trees", "ba", "ba_after"),
                     sylvo_grow = c("t1", "t2", "trees", "ba"))
-  set.seed(12)
-  for (k in seq_len(2000)) {
+  # scripts/fuzz.sh runs this for a time (SYLVO_FUZZ_SECONDS) from a seed
+  # of its own (SYLVO_FUZZ_SEED); otherwise 2000 calls from seed 12.
+  seconds <- as.numeric(Sys.getenv("SYLVO_FUZZ_SECONDS", "0"))
+  set.seed(as.integer(Sys.getenv("SYLVO_FUZZ_SEED", "12")))
+  calls <- if (seconds > 0) .Machine$integer.max else 2000L
+  end <- Sys.time() + seconds
+  done <- 0
+  for (k in seq_len(calls)) {
+    if (seconds > 0 && Sys.time() > end) break
+    done <- done + 1
     name <- names(functions)[sample.int(length(functions), 1)]
     args <- pool[sample.int(length(pool), length(functions[[name]]), replace = TRUE)]
     names(args) <- functions[[name]]
@@ -81,4 +89,5 @@ test_that("random arguments give results or an error naming the argument", {
     plain <- lapply(args, as.double)
     expect_identical(result, call(plain), info = paste(name, deparse(args)))
   }
+  if (seconds > 0) message("sylvo fuzz: ", done, " calls")
 })
