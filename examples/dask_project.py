@@ -7,9 +7,9 @@ default, or a real cluster given by its scheduler's address.
 
 It writes a made-up inventory of all three models as CSV partitions
 (DIR/inventory/part-NNN.csv, DIR by default build-py/dask-example, made on the workers, one task per partition,
-unless they are there already), reads them with dask.dataframe.read_csv
-(every field as text, so the engine reads the numbers as sylvo project
-does), projects every stand to --to-age with sylvo.dask.project, and writes
+unless they are there already), reads them with sylvo.dask.read_inventory
+(the command line's reader, on the workers: every field as text, so the
+engine reads the numbers as sylvo project does), projects every stand to --to-age with sylvo.dask.project, and writes
 DIR/projected/part-NNN.csv, one row per input row in input order. On a real
 cluster DIR must be a directory every worker sees at the same path (a shared
 file system), and every worker needs the sylvo package installed.
@@ -94,7 +94,7 @@ def main():
               f"({time.perf_counter() - t0:.1f} s)")
 
     t1 = time.perf_counter()
-    ddf = dd.read_csv(paths, dtype=str, keep_default_na=False, blocksize=None)
+    ddf = sylvo.dask.read_inventory(paths)
     out = sylvo.dask.project(ddf, to_age=args.to_age, merch_limit=args.merch_limit, threads=1)
     out.to_csv(os.path.join(projected, "part-*.csv"), index=False,
                name_function=lambda k: f"{k:03d}")

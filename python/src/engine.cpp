@@ -6,12 +6,16 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sylvo/csv.hpp"
 #include "sylvo/engine.hpp"
 #include "sylvo/inventory.hpp"
 #include "sylvo/yield_table.hpp"
@@ -377,6 +381,36 @@ py::dict tables(const py::dict& columns, std::size_t n, long long offset, const 
     return d;
 }
 
+// An inventory file as the command line reads it: {"header": names,
+// "columns": one list of str per column}; a file with a faulty record
+// raises ValueError naming its line and column.
+py::dict read_csv(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        throw sylvo::InputError("path", path, std::string("cannot be opened (") + std::strerror(errno) + ")",
+                                "a readable CSV file");
+    sylvo::CsvTable table;
+    try {
+        py::gil_scoped_release release;
+        table = sylvo::read_csv_table(file, "path", path);
+    } catch (...) {
+        std::fclose(file);
+        throw;
+    }
+    std::fclose(file);
+    py::list columns;
+    for (const std::vector<std::string>& column : table.columns) {
+        py::list values(column.size());
+        for (std::size_t i = 0; i < column.size(); ++i) values[i] = py::str(column[i]);
+        columns.append(values);
+    }
+    py::dict d;
+    d["header"] = table.header;
+    d["columns"] = columns;
+    return d;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_engine, m)
@@ -418,4 +452,5 @@ PYBIND11_MODULE(_engine, m)
     m.def("yield_table", &yield_table);
     m.def("project", &project);
     m.def("tables", &tables);
+    m.def("read_csv", &read_csv);
 }

@@ -25,6 +25,7 @@ Plots: ``plot_yield_table(df)``; Dask: ``sylvo.dask.project``, ``sylvo.dask.tabl
 """
 import math
 import numbers
+import os
 
 import numpy as np
 import pandas as pd
@@ -314,14 +315,25 @@ def yield_table(model, *, site=None, height=None, height_age=None, shift=0.0, st
 # --------------------------------------------------------------------------
 # Inventories
 
-def read_inventory(path, **kwargs):
+def read_inventory(path):
     """An inventory CSV as sylvo project reads it: every field as text.
 
     The engine reads the numbers to the nearest double, exactly as the
     command line does, and a field that is no number is flagged on its row
-    by project and tables; carried columns stay as written.
+    by project and tables; carried columns stay as written. The file is read
+    with the command line's CSV reader, and a data frame has no place for a
+    row that is not one: a record with another number of fields than the
+    header, a field that breaks the CSV format, or bytes that are not UTF-8
+    raise ValueError naming the line and column (the command line flags such
+    rows and goes on). Empty lines are passed over. For other layouts, read
+    the file with pandas and pass the data frame.
     """
-    return pd.read_csv(path, dtype=str, keep_default_na=False, na_filter=False, **kwargs)
+    path = os.fspath(path)
+    if not isinstance(path, str):
+        raise TypeError(f"path: {type(path).__name__} is not a path of a file")
+    r = _engine.read_csv(path)
+    return pd.DataFrame({name: pd.Series(column, dtype=object) for name, column in zip(r["header"], r["columns"])},
+                        columns=r["header"])
 
 
 def _column_data(x):

@@ -202,6 +202,39 @@ class TestInventories:
         assert sylvo.project(df, model="b", years=10)["status"].tolist() == [
             "row 1, column 2 (age_yr): 995 plus 10 years gives the end age 1005, not above 0 and at most 1000", "ok"]
 
+    def test_read_inventory_refuses_records_that_do_not_fit(self, tmp_path):
+        # The command line's reader: quoting, a byte-order mark, CRLF, empty
+        # lines passed over, every field text as written.
+        good = tmp_path / "good.csv"
+        good.write_bytes(b'\xef\xbb\xbfid,age_yr,remark\r\n"a,1",20,"said ""hi""\r\nthen"\r\n\r\nb,+25,\r\n')
+        df = sylvo.read_inventory(good)
+        assert list(df.columns) == ["id", "age_yr", "remark"]
+        assert df.to_dict("list") == {"id": ["a,1", "b"], "age_yr": ["20", "+25"], "remark": ['said "hi"\r\nthen', ""]}
+        assert sylvo.read_inventory(tmp_path / "good.csv").shape == (2, 3)
+        header_only = tmp_path / "header.csv"
+        header_only.write_text("id,age_yr\n")
+        assert sylvo.read_inventory(header_only).shape == (0, 2)
+        # A data frame has no place for a row that is not one: refused, with
+        # the line and column, never padded or shifted.
+        cases = [
+            (b"id,age_yr,shift_yr\na,20,1\nb,20\n", "line 3: 2 fields, but the header has 3"),
+            (b"id,age_yr\na,20\nb,20,5\n", "line 3: 3 fields, but the header has 2"),
+            (b'id,age_yr\na,2"0\n', "line 2, column 2: a quote inside a field"),
+            (b'id,age_yr\n"a,20\n', "line 2, column 1: a quoted field is not closed"),
+            (b"id,age_yr,id\n", "names the column 'id' twice (columns 1 and 3)"),
+            (b"id,age_yr\na\xff,20\n", "has text that is not UTF-8: line 2, column 1"),
+            (b"", "is empty"),
+        ]
+        for k, (data, words) in enumerate(cases):
+            path = tmp_path / f"bad{k}.csv"
+            path.write_bytes(data)
+            with pytest.raises(ValueError, match="^path: '.*' .*" + re.escape(words)):
+                sylvo.read_inventory(path)
+        with pytest.raises(ValueError, match="cannot be opened"):
+            sylvo.read_inventory(tmp_path / "missing.csv")
+        with pytest.raises(TypeError):
+            sylvo.read_inventory(good, sep=";")
+
     def test_numeric_columns_read_as_the_text_ones(self):
         path = ROOT / "examples" / "inventory.csv"
         text = sylvo.read_inventory(path)

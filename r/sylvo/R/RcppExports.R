@@ -37,3 +37,7 @@
     .Call(`_sylvo_yield_table_keys`)
 }
 
+.read_csv <- function(path) {
+    .Call(`_sylvo_read_csv`, path)
+}
+

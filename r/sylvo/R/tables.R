@@ -155,8 +155,33 @@ yield_tables <- function(df, model = NULL, end_age = NULL, interval = 5, merch_l
 }
 
 read_inventory <- function(file, ...) {
-  # Every field as text: the engine reads the numbers to the nearest
-  # double, and a field that is no number is flagged on its row.
-  utils::read.csv(file, colClasses = "character", na.strings = character(), check.names = FALSE,
-                  stringsAsFactors = FALSE, ...)
+  # Every field as text, read with the command line's CSV reader: the
+  # engine reads the numbers to the nearest double, and a field that is no
+  # number is flagged on its row. A record that does not fit the header
+  # stops with its line, never padded or shifted.
+  if (...length() > 0)
+    stop("read_inventory: takes only the file; it reads it as the command line does (for another layout, ",
+         "read the file with read.csv and pass the data frame)", call. = FALSE)
+  if (inherits(file, "connection")) {
+    path <- tempfile(fileext = ".csv")
+    on.exit(unlink(path))
+    if (!isOpen(file)) {
+      open(file, "rb")
+      on.exit(close(file), add = TRUE)
+    }
+    out <- file(path, "wb")
+    repeat {
+      chunk <- readBin(file, "raw", 1048576)
+      if (length(chunk) == 0) break
+      writeBin(chunk, out)
+    }
+    close(out)
+  } else if (is.character(file) && length(file) == 1 && !is.na(file)) {
+    path <- path.expand(file)
+  } else {
+    stop("file: is not a path of a file or a connection", call. = FALSE)
+  }
+  columns <- .read_csv(path)
+  rows <- if (length(columns) > 0) length(columns[[1]]) else 0L
+  structure(columns, class = "data.frame", row.names = .set_row_names(rows))
 }

@@ -151,6 +151,17 @@ BEGIN_RCPP
     return rcpp_result_gen;
 END_RCPP
 }
+// read_csv
+List read_csv(std::string path);
+RcppExport SEXP _sylvo_read_csv(SEXP pathSEXP) {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::RNGScope rcpp_rngScope_gen;
+    Rcpp::traits::input_parameter< std::string >::type path(pathSEXP);
+    rcpp_result_gen = Rcpp::wrap(read_csv(path));
+    return rcpp_result_gen;
+END_RCPP
+}
 
 static const R_CallMethodDef CallEntries[] = {
     {"_sylvo_engine_info", (DL_FUNC) &_sylvo_engine_info, 0},
@@ -162,6 +173,7 @@ static const R_CallMethodDef CallEntries[] = {
     {"_sylvo_project", (DL_FUNC) &_sylvo_project, 10},
     {"_sylvo_tables", (DL_FUNC) &_sylvo_tables, 9},
     {"_sylvo_yield_table_keys", (DL_FUNC) &_sylvo_yield_table_keys, 0},
+    {"_sylvo_read_csv", (DL_FUNC) &_sylvo_read_csv, 1},
     {NULL, NULL, 0}
 };
 

@@ -3,11 +3,15 @@
 // arithmetic happens here.
 #include <Rcpp.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "sylvo/csv.hpp"
 #include "sylvo/engine.hpp"
 #include "sylvo/inventory.hpp"
 #include "sylvo/yield_table.hpp"
@@ -395,4 +399,37 @@ CharacterVector yield_table_keys()
 {
     const auto keys = sylvo::yield_table_keys();
     return CharacterVector(keys.begin(), keys.end());
+}
+
+// [[Rcpp::export(.read_csv)]]
+List read_csv(std::string path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) Rcpp::stop("file: '" + path + "' cannot be opened (" + std::strerror(errno) + ")");
+    sylvo::CsvTable table;
+    std::string error;
+    try {
+        table = sylvo::read_csv_table(file, "file", path);
+    } catch (const sylvo::InputError& e) {
+        error = e.what();
+    }
+    std::fclose(file);
+    if (!error.empty()) Rcpp::stop(error);
+    List columns(table.header.size());
+    CharacterVector names(table.header.size());
+    for (std::size_t c = 0; c < table.header.size(); ++c) {
+        names[c] = Rf_mkCharLenCE(table.header[c].data(), static_cast<int>(table.header[c].size()), CE_UTF8);
+        const std::vector<std::string>& column = table.columns[c];
+        CharacterVector values(column.size());
+        for (std::size_t i = 0; i < column.size(); ++i) {
+            // R's strings cannot hold a NUL byte.
+            if (column[i].find('\0') != std::string::npos)
+                Rcpp::stop("file: '" + path + "' has a NUL byte, which R text cannot hold: line " +
+                           std::to_string(table.lines[i]) + ", column " + std::to_string(c + 1));
+            values[i] = Rf_mkCharLenCE(column[i].data(), static_cast<int>(column[i].size()), CE_UTF8);
+        }
+        columns[c] = values;
+    }
+    columns.attr("names") = names;
+    return columns;
 }

@@ -206,3 +206,37 @@ test_that("plot draws a yield table, a bar for each thinning, and refuses one wi
   expect_error(plot(t[0, ]), "no rows")
   expect_error(plot(structure(t[, 1:5], class = class(t))), "lacks the columns")
 })
+
+test_that("read_inventory reads as the command line and refuses records that do not fit", {
+  good <- tempfile(fileext = ".csv")
+  writeBin(c(as.raw(c(0xef, 0xbb, 0xbf)),
+             charToRaw('id,age_yr,remark\r\n"a,1",20,"said ""hi""\r\nthen"\r\n\r\nb,+25,\r\n')), good)
+  df <- read_inventory(good)
+  expect_identical(names(df), c("id", "age_yr", "remark"))
+  expect_identical(df$id, c("a,1", "b"))
+  expect_identical(df$age_yr, c("20", "+25"))
+  expect_identical(df$remark, c("said \"hi\"\r\nthen", ""))
+  con <- file(good)
+  expect_identical(read_inventory(con), df)
+  # A record with a field too many used to shift every column by one (the
+  # first became row names); one too few was padded.
+  bad <- function(lines) {
+    f <- tempfile(fileext = ".csv")
+    writeLines(lines, f)
+    f
+  }
+  expect_error(read_inventory(bad(c("id,age_yr,shift_yr", "a,20,1", "b,20,1,x"))),
+               "line 3: 4 fields, but the header has 3", fixed = TRUE)
+  expect_error(read_inventory(bad(c("id,age_yr,shift_yr", "a,20,1", "b,20"))),
+               "line 3: 2 fields, but the header has 3", fixed = TRUE)
+  expect_error(read_inventory(bad(c("id,age_yr", "a,2\"0"))), "line 2, column 2: a quote inside a field")
+  expect_error(read_inventory(bad(c("id,age_yr,id"))), "names the column 'id' twice")
+  nul <- tempfile(fileext = ".csv")
+  writeBin(charToRaw("id,age_yr\na,2"), nul)
+  con <- file(nul, "ab")
+  writeBin(as.raw(c(0, 0x0a)), con)
+  close(con)
+  expect_error(read_inventory(nul), "a NUL byte, which R text cannot hold: line 2, column 2", fixed = TRUE)
+  expect_identical(dim(read_inventory(bad("id,age_yr"))), c(0L, 2L))
+  expect_error(read_inventory(good, sep = ";"), "^read_inventory: takes only the file")
+})
