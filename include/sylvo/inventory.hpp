@@ -169,6 +169,13 @@ struct LongTableRow {
     std::string status;               // "ok", why the table stops (its last row), or why there is none
 };
 struct LongTables {
+    // The rows point into stands and tables: moved, never copied.
+    LongTables() = default;
+    LongTables(LongTables&&) = default;
+    LongTables& operator=(LongTables&&) = default;
+    LongTables(const LongTables&) = delete;
+    LongTables& operator=(const LongTables&) = delete;
+
     std::vector<TableStand> stands;   // the stands read, in order
     std::vector<StandTable> tables;   // their tables
     std::vector<LongTableRow> rows;   // every input row's table rows, or one row without numbers
