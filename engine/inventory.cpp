@@ -18,6 +18,7 @@ using engine::age_ok;
 using engine::finite_positive;
 using engine::given;
 using engine::kMaxSite;
+using engine::append_shortest;
 using engine::shortest;
 
 double site_floor(Model model) { return model == Model::c ? 1.372 : 1.3; }
@@ -27,14 +28,14 @@ std::string site_range_text(Model model)
     return "above " + shortest(site_floor(model)) + " m and at most 80.5 m in " + model_name(model);
 }
 
-ProjectedStand empty_result(std::string status)
+// Makes R a result with no numbers and STATUS, in place (a caller that
+// reuses its results reuses their strings).
+void set_empty(ProjectedStand& r, std::string_view status)
 {
-    ProjectedStand r{};
     r.start_age = r.end_age = r.site = r.height = r.trees = r.ba = r.qmd = r.volume = r.merch_volume = r.sdi =
         kNone;
     r.notes = 0;
-    r.status = std::move(status);
-    return r;
+    r.status.assign(status);
 }
 
 // The options' mode and threads, checked as every batch call checks them.
@@ -111,7 +112,7 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectRequ
                 why = "age_yr: " + shortest(s.age) + " plus " + shortest(request.years) + " years gives the end age " +
                       shortest(end) + ", not above 0 and at most 1000";
         }
-        out[i] = empty_result(why.empty() ? "ok" : why);
+        set_empty(out[i], why.empty() ? "ok" : why);
         if (why.empty()) groups[static_cast<std::size_t>(s.model)].push_back(i);
     }
 
@@ -148,13 +149,13 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectRequ
             if (!given(si)) {
                 si = found[next_height++];
                 if (!(si != 0.0 && std::isfinite(si))) {
-                    out[i] = empty_result("no site index: no site curve of " + std::string(model_name(model)) +
+                    set_empty(out[i], "no site index: no site curve of " + std::string(model_name(model)) +
                                           " passes height_m " + shortest(s.height) + " at height_age_yr " +
                                           shortest(s.height_age));
                     continue;
                 }
                 if (!(si > site_floor(model) && si <= kMaxSite)) {
-                    out[i] = empty_result("no site index: height_m " + shortest(s.height) + " at height_age_yr " +
+                    set_empty(out[i], "no site index: height_m " + shortest(s.height) + " at height_age_yr " +
                                           shortest(s.height_age) + " gives " + shortest(si) + " m, outside " +
                                           site_range_text(model));
                     continue;
@@ -194,17 +195,17 @@ void project_inventory(std::span<const InventoryStand> stands, const ProjectRequ
             sylvo::height(model, part(t2), part(site), part(shift), part(h), one);
             sylvo::volume(model, part(h), part(trees2), part(ba2), part(volume), one);
             if (merch) merch_volume(model, part(h), part(trees2), part(ba2), part(limit), part(merch_vol), one);
+            std::string why;  // kept from stand to stand: no string per stand
             for (std::size_t k = begin; k < end; ++k) {
                 ProjectedStand& r = out[index[k]];
                 r.start_age = t1[k];
                 r.end_age = t2[k];
                 const double q = qmd(ba2[k], trees2[k]);
                 const double sdi = stand_density_index(trees2[k], q);
-                std::string why = stand_stop_reason(trees2[k], ba2[k], h[k], sdi, request.max_sdi);
-                if (!why.empty()) {
-                    r.status.reserve(why.size() + 40);
-                    r.status = "no longer a stand at age ";
-                    r.status += shortest(t2[k]);
+                why.clear();
+                if (stand_stop_reason(trees2[k], ba2[k], h[k], sdi, request.max_sdi, why)) {
+                    r.status.assign("no longer a stand at age ");
+                    append_shortest(r.status, t2[k]);
                     r.status += ": ";
                     r.status += why;
                     continue;
@@ -246,7 +247,7 @@ std::vector<ProjectedStand> project_rows(std::size_t count,
             read_rows.push_back(i);
             stands.push_back(stand);
         } else {
-            out[i] = empty_result(std::move(why));
+            set_empty(out[i], why);
         }
     }
     std::vector<ProjectedStand> results(stands.size());

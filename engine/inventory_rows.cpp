@@ -68,12 +68,17 @@ std::string locate(const std::string& reason, const InventoryRow& row)
     return row.where() + " (" + field + ")" + (colon == std::string::npos ? "" : reason.substr(colon));
 }
 
+bool names_column(std::string_view reason)
+{
+    const std::string_view field = reason.substr(0, reason.find(':'));
+    for (const char* name : kColumnNames)
+        if (field == name) return true;
+    return false;
+}
+
 std::string locate_column(const std::string& reason, const InventoryRow& row)
 {
-    const std::string_view field = std::string_view(reason).substr(0, reason.find(':'));
-    for (const char* name : kColumnNames)
-        if (field == name) return locate(reason, row);
-    return reason;
+    return names_column(reason) ? locate(reason, row) : reason;
 }
 
 std::string read_stand(const InventoryRow& row, const RowDefaults& defaults, InventoryStand& s, TableStand* table)

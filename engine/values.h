@@ -10,13 +10,24 @@
 
 namespace sylvo::engine {
 
-// X in the shortest form that reads back to the same double ("nan" for NaN).
+// Appends X in the shortest form that reads back to the same double ("nan"
+// for NaN).
+inline void append_shortest(std::string& out, double x)
+{
+    char buffer[64];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+    if (std::isnan(x) || ec != std::errc())
+        out += "nan";
+    else
+        out.append(buffer, end);
+}
+
+// X in that form, as a string of its own.
 inline std::string shortest(double x)
 {
-    if (std::isnan(x)) return "nan";
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
-    return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
+    std::string s;
+    append_shortest(s, x);
+    return s;
 }
 
 // A value is given unless it is kNone (NaN).

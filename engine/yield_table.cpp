@@ -15,6 +15,7 @@ using engine::age_ok;
 using engine::finite_positive;
 using engine::given;
 using engine::kMaxSite;
+using engine::append_shortest;
 using engine::shortest;
 
 // A finite decimal number and nothing else, read as an inventory's cells
@@ -272,17 +273,16 @@ void check_request(const TableRequest& request)
     }
 }
 
-// Why a row's stand is no longer a stand, or "".
-std::string no_stand(const YieldRow& row, double max_sdi)
+// Appends to WHY the reason a row's stand is no longer a stand; false (and
+// nothing appended) for a stand. Inventories ask this of every stand, so it
+// appends to a string the caller keeps, with no string of its own.
+bool append_no_stand(const YieldRow& row, double max_sdi, std::string& why)
 {
-    // Built in one string: inventories ask for this for many stands.
-    std::string why;
     auto say = [&why](const char* what, double x, const char* rest) {
-        why.reserve(96);
         why += what;
-        why += shortest(x);
+        append_shortest(why, x);
         why += rest;
-        return why;
+        return true;
     };
     if (!(std::isfinite(row.trees) && row.trees >= 1.0))
         return say("trees ", row.trees, " per hectare (below 1 or not a number)");
@@ -290,17 +290,17 @@ std::string no_stand(const YieldRow& row, double max_sdi)
     if (!finite_positive(row.height)) return say("dominant height ", row.height, " m (not a positive number)");
     if (!(row.sdi <= max_sdi)) {
         say("stand density index ", row.sdi, " per hectare (above the maximum ");
-        why += shortest(max_sdi);
+        append_shortest(why, max_sdi);
         why += ')';
-        return why;
+        return true;
     }
     if (!std::isfinite(row.volume)) return say("total volume ", row.volume, " m3/ha (not a number)");
-    return why;
+    return false;
 }
 
 }  // namespace
 
-std::string stand_stop_reason(double trees, double ba, double height, double sdi, double max_sdi)
+bool stand_stop_reason(double trees, double ba, double height, double sdi, double max_sdi, std::string& why)
 {
     YieldRow row{};
     row.trees = trees;
@@ -308,7 +308,7 @@ std::string stand_stop_reason(double trees, double ba, double height, double sdi
     row.height = height;
     row.sdi = sdi;
     row.volume = 0.0;
-    return no_stand(row, max_sdi);
+    return append_no_stand(row, max_sdi, why);
 }
 
 std::string stop_status(const TableStop& stop)
@@ -361,7 +361,7 @@ YieldTable yield_table(const TableRequest& request)
     // Fills in the increments and keeps the row, or records why the table
     // ends there.
     auto add = [&](YieldRow row) {
-        if (std::string why = no_stand(row, request.max_sdi); !why.empty()) {
+        if (std::string why; append_no_stand(row, request.max_sdi, why)) {
             table.stop = TableStop{row.age, row.after_thinning, why};
             return false;
         }

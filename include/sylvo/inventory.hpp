@@ -145,6 +145,9 @@ std::string locate(const std::string& reason, const InventoryRow& row);
 // As locate, for a reason that may not name a column ("no site index: ..."
 // is left as it is).
 std::string locate_column(const std::string& reason, const InventoryRow& row);
+// Whether REASON names a column, which locate_column puts the row and column
+// of in front.
+bool names_column(std::string_view reason);
 
 // The numbers of a projected stand as every front names them, in the order
 // of ProjectedStand ("start_age_yr" ... "sdi_per_ha").

@@ -147,10 +147,11 @@ struct YieldTable {
     unsigned notes = 0;   // every note of every row
 };
 
-// Why a stand with these values is no longer a stand (trees below 1 per
+// Whether a stand with these values is no longer a stand (trees below 1 per
 // hectare or not finite, basal area or dominant height not positive and
-// finite, SDI above MAX_SDI or not a number), or "" for a stand.
-std::string stand_stop_reason(double trees, double ba, double height, double sdi, double max_sdi);
+// finite, SDI above MAX_SDI or not a number); if so, appends the reason to
+// WHY ("trees 0.5 per hectare (below 1 or not a number)").
+bool stand_stop_reason(double trees, double ba, double height, double sdi, double max_sdi, std::string& why);
 
 // Checks the request (throws InputError naming the field), resolves the site
 // index, and computes the table from the engine's exact functions. A
