@@ -25,6 +25,13 @@ int CsvReader::peek()
     return c;
 }
 
+namespace {
+
+// A character that ends an unquoted run of a field's characters.
+bool special(char c) { return c == ',' || c == '"' || c == '\n' || c == '\r'; }
+
+}  // namespace
+
 bool CsvReader::next(CsvRecord& record)
 {
     if (!started_) {
@@ -91,6 +98,14 @@ bool CsvReader::next(CsvRecord& record)
         if (state == after_quote) fault("text after the closing quote of a field");
         else if (c == '"') fault("a quote inside a field that does not start with one");
         record.text.push_back(static_cast<char>(c));
+        if (state != after_quote) {
+            // The rest of an unquoted field in the buffer, in one piece: up
+            // to the next comma, quote or line end, which the loop takes.
+            std::size_t run = pos_;
+            while (run < end_ && !special(buffer_[run])) ++run;
+            record.text.append(buffer_.data() + pos_, run - pos_);
+            pos_ = run;
+        }
         state = unquoted;
         field_chars = true;
     }
