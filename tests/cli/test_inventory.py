@@ -163,6 +163,32 @@ class Project(unittest.TestCase):
                     self.assertGreater(self.check_rows(rows, got, **request), 1000)
                     self.assertRegex(err.splitlines()[-1], r"^sylvo: 3000 stands, \d+ flagged, [0-9.]+ s$")
 
+    def test_many_blocks_on_any_number_of_threads(self):
+        # An inventory of several blocks, worked on by up to as many threads
+        # as asked for and written in input order: the same bytes for every
+        # thread count, bad rows in their places (some at the blocks' edges,
+        # rows 16384 and 32768 among them), and the values the exports give.
+        rows = random_inventory(random.Random(11), 40_000)
+        bad = {1, 16_383, 16_384, 16_385, 32_767, 32_768, 39_999}
+        for i in bad:
+            rows[i]["trees_per_ha"] = "-1"
+        with tempfile.TemporaryDirectory() as tmp:
+            path = write(tmp, "inv.csv", to_csv(rows))
+            outputs = {}
+            for threads in (1, 2, 3, 8, 40):
+                code, outputs[threads], err = run(["project", "--input", path, "--years", 10, "--merch-limit", 10,
+                                                   "--threads", threads])
+                self.assertEqual(code, 0, err)
+        for threads, out in outputs.items():
+            self.assertEqual(out, outputs[1], threads)
+        got = read_csv(outputs[1])
+        self.assertEqual([g["id"] for g in got], [r["id"] for r in rows])
+        for i in bad:
+            self.assertEqual(got[i]["status"], f"line {i + 2}, column 4 (trees_per_ha): -1 is not above 0")
+        sample = sorted(set(range(0, len(rows), 97)) - bad)
+        self.assertGreater(self.check_rows([rows[i] for i in sample], [got[i] for i in sample], years=10.0,
+                                           limit=10.0), 150)
+
     def test_fast_mode_is_the_engines_fast_projection(self):
         # The growth of every stand is the engine's fast mode (a stand's
         # result depends on its own arguments alone), through the C interface.

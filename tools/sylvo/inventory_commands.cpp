@@ -464,9 +464,12 @@ int run_project(const InventoryOptions& options)
         writer.header(header);
     }
 
-    // Three blocks in flight, each stage on a thread of its own: the next
-    // block is read, this one projected, the one before formatted and
-    // written.
+    // The file is read on this thread, block by block. Each block is then
+    // read into stands, projected (on one engine thread) and formatted on a
+    // thread of its own, as many blocks at once as the options give threads,
+    // and written in input order. A stand's result depends on its own
+    // values alone, so neither the blocks nor the threads change it; whole
+    // blocks on each thread leave no thread waiting for another inside one.
     struct Block {
         std::vector<CsvRecord> records = std::vector<CsvRecord>(kBlockRows);
         std::vector<std::string> status = std::vector<std::string>(kBlockRows);
@@ -478,9 +481,9 @@ int run_project(const InventoryOptions& options)
         long long flagged = 0;
         unsigned notes = 0;
     };
-    auto read_block = [&](Block& B) {
-        B.n = 0;
-        while (B.n < kBlockRows && reader.next(B.records[B.n])) ++B.n;
+    sylvo::ProjectRequest one_thread = request;
+    one_thread.options.threads = 1;
+    auto read_stands = [&](Block& B) {
         B.stands.clear();
         sylvo::InventoryStand stand;
         for (std::size_t i = 0; i < B.n; ++i) {
@@ -492,11 +495,15 @@ int run_project(const InventoryOptions& options)
             }
         }
     };
+    // The note column's text for every combination of notes.
+    std::array<std::string, 32> note_texts;
+    for (unsigned bits = 0; bits < note_texts.size(); ++bits) note_texts[bits] = sylvo::note_text(bits);
     auto format = [&](Block& B) {
         std::string& buf = B.text;
         buf.clear();
         B.flagged = 0;
         B.notes = 0;
+        std::string located;
         for (std::size_t i = 0; i < B.n; ++i) {
             const sylvo::ProjectedStand* r =
                 B.result_of[i] >= 0 ? &B.results[static_cast<std::size_t>(B.result_of[i])] : nullptr;
@@ -516,51 +523,64 @@ int run_project(const InventoryOptions& options)
             row.number(r ? r->sdi : none);
             // The engine names a row's fault by its column; the line and
             // column go in front here, as for the faults found on reading.
-            const std::string why =
-                r ? (r->status == "ok" ? r->status : locate_column(r->status, B.records[i], layout)) : B.status[i];
+            std::string_view why = r ? std::string_view(r->status) : std::string_view(B.status[i]);
+            if (r && why != "ok" && sylvo::names_column(why)) {
+                located = locate_column(r->status, B.records[i], layout);
+                why = located;
+            }
             row.text(why);
             if (why != "ok") ++B.flagged;
             const unsigned row_notes = r ? r->notes : 0u;
             B.notes |= row_notes;
-            row.text(row_notes ? sylvo::note_text(row_notes) : std::string(), true);
+            row.text(row_notes < note_texts.size() ? std::string_view(note_texts[row_notes])
+                                                   : std::string_view(sylvo::note_text(row_notes)),
+                     true);
             end_row(buf, json);
         }
     };
 
     Progress progress(in->size);
-    std::array<Block, 3> blocks;
-    // written[slot]: the block in that slot is written; last: the latest
-    // block is written (each block's writing waits for the one before it).
-    std::array<std::shared_future<void>, 3> written;
+    // Blocks in flight at most: one being read, the others being worked on
+    // (a bound on memory whatever --threads asks for).
+    const std::size_t workers =
+        std::min<std::size_t>(static_cast<std::size_t>(sylvo::thread_count(request.options, kBlockRows)), 16);
+    std::vector<Block> blocks(workers + 1);
+    // written[slot]: the block last in that slot is written; last: the
+    // latest block is written (each block's writing waits for the one
+    // before it).
+    std::vector<std::shared_future<void>> written(blocks.size());
     std::shared_future<void> last;
-    std::future<void> reading;
     long long count = 0, flagged = 0;
     unsigned notes = 0;
     try {
-        read_block(blocks[0]);
-        for (std::size_t k = 0; blocks[k % 3].n > 0; ++k) {
-            Block& B = blocks[k % 3];
-            Block& next = blocks[(k + 1) % 3];
-            if (written[(k + 1) % 3].valid()) written[(k + 1) % 3].get();
-            reading = std::async(std::launch::async, [&] { read_block(next); });
-            B.results.resize(B.stands.size());
-            sylvo::project_inventory(B.stands, request, B.results);
+        for (std::size_t k = 0;; ++k) {
+            const std::size_t slot = k % blocks.size();
+            if (written[slot].valid()) written[slot].get();
+            Block& B = blocks[slot];
+            B.n = 0;
+            while (B.n < kBlockRows && reader.next(B.records[B.n])) ++B.n;
+            if (B.n == 0) break;
+            // As many blocks worked on at once as there are workers.
+            if (k >= workers && written[(k - workers) % blocks.size()].valid())
+                written[(k - workers) % blocks.size()].get();
             last = std::async(std::launch::async, [&, &B = B, before = last] {
+                       read_stands(B);
+                       B.results.resize(B.stands.size());
+                       sylvo::project_inventory(B.stands, one_thread, B.results);
                        format(B);
                        if (before.valid()) before.get();
                        flagged += B.flagged;
                        notes |= B.notes;
                        writer.put(B.text);
                    }).share();
-            written[k % 3] = last;
-            reading.get();
+            written[slot] = last;
             count += static_cast<long long>(B.n);
             progress.update(count, reader.bytes_read());
         }
         if (last.valid()) last.get();
     } catch (...) {
-        if (reading.valid()) reading.wait();
-        if (last.valid()) last.wait();
+        for (const std::shared_future<void>& w : written)
+            if (w.valid()) w.wait();
         throw;
     }
     if (reader.read_error()) throw IoError("cannot read " + options.input + " to its end");
