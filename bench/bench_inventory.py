@@ -2,17 +2,23 @@
 """Reading, projecting and writing an inventory with `sylvo project` against
 the engine projecting the same stands in memory, in one run.
 
-    bench_inventory.py --tool PATH --engine LIBSYLVO [--stands N] [--repeat R]
+    bench_inventory.py --tool PATH --memory PATH --engine LIBSYLVO [--stands N] [--repeat R]
     (bench/bench_inventory.sh [BUILD_DIR] runs it on a build tree)
 
 The inventory is generated (fixed seed): integer ages 5 to 60, the three
 models mixed, trees 300-2500/ha, basal area 0.3-0.8 m2/ha per year of age
 (2-45 m2/ha), site index 12-32 m;
 each stand is brought 20 years forward in exact mode on every core. The
-engine's side makes the calls the command makes for a stand given by its
-site index (growth, height at the end age, volume, merchantable volume),
-grouped by model, from arrays already in memory. The best of R runs is
-taken for each side.
+engine's side is timed two ways, on the same stands in memory:
+- its inventory projection (`sylvo_project_memory`: project_inventory, the
+  function the command calls, on every stand at once), which gives every
+  number and status the command writes;
+- the four batch calls of the C interface that compute the numbers
+  (growth, height at the end age, volume, merchantable volume), grouped by
+  model, through ctypes: the numbers alone, without the quadratic mean
+  diameter, the stand density index, the rule for what is still a stand
+  and the statuses.
+The best of R runs is taken for each.
 """
 
 import argparse
@@ -73,6 +79,7 @@ def engine_time(lib, model, age, trees, ba, site, years, limit):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--tool", required=True)
+    ap.add_argument("--memory", required=True)
     ap.add_argument("--engine", required=True)
     ap.add_argument("--stands", type=int, default=1_000_000)
     ap.add_argument("--repeat", type=int, default=3)
@@ -81,7 +88,9 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         src, dst = os.path.join(tmp, "inventory.csv"), os.path.join(tmp, "projected.csv")
         model, age, trees, ba, site = generate(src, args.stands)
-        tool, engine, tool_cpu, engine_cpu = [], [], [], []
+        stands = os.path.join(tmp, "stands.f64")
+        np.column_stack([model.astype(float), age, trees, ba, site]).astype("<f8").tofile(stands)
+        tool, engine, tool_cpu, engine_cpu, memory, memory_cpu = [], [], [], [], [], []
         for _ in range(args.repeat):
             before = resource.getrusage(resource.RUSAGE_CHILDREN)
             start = time.perf_counter()
@@ -94,17 +103,28 @@ def main():
             wall, cpu = engine_time(lib, model, age, trees, ba, site, 20.0, 12.0)
             engine.append(wall)
             engine_cpu.append(cpu)
+            wall, cpu, ok = subprocess.run([args.memory, stands, "20", "12", "1"], check=True, capture_output=True,
+                                           text=True).stdout.split()
+            memory.append(float(wall))
+            memory_cpu.append(float(cpu))
         with open(dst) as f:
-            rows = sum(1 for _ in f) - 1
+            next(f)
+            rows = ok_rows = 0
+            for line in f:
+                rows += 1
+                ok_rows += ",ok," in line
         assert rows == args.stands, rows
-    t, e = min(tool), min(engine)
-    print(f"stands                          {args.stands}")
-    print(f"sylvo project (read+project+write) {t:8.3f} s")
-    print(f"engine in memory                 {e:8.3f} s")
-    print(f"ratio                            {t / e:8.2f}  (target at most 1.5)")
-    # Processor time (every thread) is less sensitive to other load on the machine.
-    tc, ec = min(tool_cpu), min(engine_cpu)
-    print(f"processor time: sylvo {tc:.3f} s, engine {ec:.3f} s, ratio {tc / ec:.2f}")
+        # Both sides projected the same stands to the same outcome.
+        assert ok_rows == int(ok), (ok_rows, ok)
+    t, m, e = min(tool), min(memory), min(engine)
+    tc, mc, ec = min(tool_cpu), min(memory_cpu), min(engine_cpu)
+    print(f"stands {args.stands} ({int(ok)} ok), 20 years forward, exact, every core; "
+          f"load average {os.getloadavg()[0]:.2f}")
+    print(f"{'':44} {'wall s':>8} {'ratio':>6} {'cpu s':>7} {'ratio':>6}")
+    print(f"{'sylvo project (read, project, write a file)':44} {t:8.3f} {'':>6} {tc:7.3f} {'':>6}")
+    print(f"{'engine inventory projection in memory':44} {m:8.3f} {t / m:6.2f} {mc:7.3f} {tc / mc:6.2f}"
+          "   (target: wall ratio at most 1.5)")
+    print(f"{'engine batch calls in memory (numbers only)':44} {e:8.3f} {t / e:6.2f} {ec:7.3f} {tc / ec:6.2f}")
 
 
 if __name__ == "__main__":
