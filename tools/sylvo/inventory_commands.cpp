@@ -544,7 +544,7 @@ int run_project(const InventoryOptions& options)
     // (a bound on memory whatever --threads asks for).
     const std::size_t workers =
         std::min<std::size_t>(static_cast<std::size_t>(sylvo::thread_count(request.options, kBlockRows)), 16);
-    std::vector<Block> blocks(workers + 1);
+    std::vector<std::unique_ptr<Block>> blocks(workers + 1);  // made when first used
     // written[slot]: the block last in that slot is written; last: the
     // latest block is written (each block's writing waits for the one
     // before it).
@@ -556,7 +556,8 @@ int run_project(const InventoryOptions& options)
         for (std::size_t k = 0;; ++k) {
             const std::size_t slot = k % blocks.size();
             if (written[slot].valid()) written[slot].get();
-            Block& B = blocks[slot];
+            if (!blocks[slot]) blocks[slot] = std::make_unique<Block>();
+            Block& B = *blocks[slot];
             B.n = 0;
             while (B.n < kBlockRows && reader.next(B.records[B.n])) ++B.n;
             if (B.n == 0) break;
