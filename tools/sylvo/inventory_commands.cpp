@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -331,6 +332,21 @@ struct RowWriter {
     }
 };
 
+// The note column's text for a row's notes: made once for each combination
+// of the five kinds, not once per row.
+std::string_view note_column(unsigned notes)
+{
+    static const std::array<std::string, 32> texts = [] {
+        std::array<std::string, 32> t;
+        for (unsigned bits = 0; bits < t.size(); ++bits) t[bits] = sylvo::note_text(bits);
+        return t;
+    }();
+    if (notes < texts.size()) return texts[notes];
+    thread_local std::string other;
+    other = sylvo::note_text(notes);
+    return other;
+}
+
 // A row's start and end: in JSON every object is preceded by ",\n" (the
 // writer turns the first into "[\n").
 void begin_row(std::string& buf, bool json)
@@ -409,6 +425,57 @@ private:
     Clock::time_point start_ = Clock::now(), last_ = Clock::now();
 };
 
+// Works through the input in blocks: the records are read on this thread,
+// BLOCK_ROWS at a time; WORK(block, threads) then runs on a thread of its
+// own, for up to WORKERS blocks at once (at most 16: a bound on memory
+// whatever --threads asks for), and WRITE(block) in input order, each
+// block's after the one before. WORK is to use THREADS engine threads: one,
+// except for an input of a single block, which has them all. Whole blocks on each thread leave no thread waiting for
+// another inside one. Returns the number of records; an exception in WORK or
+// WRITE is rethrown once every block in flight has ended.
+template <class Block, class Work, class Write>
+long long run_blocks(CsvReader& reader, std::size_t block_rows, int workers_wanted, Progress& progress, Work work,
+                     Write write)
+{
+    const std::size_t workers = std::clamp<std::size_t>(static_cast<std::size_t>(workers_wanted), 1, 16);
+    // One block being read, the others being worked on; each made when
+    // first used.
+    std::vector<std::unique_ptr<Block>> blocks(workers + 1);
+    // written[slot]: the block last in that slot is written; last: the
+    // latest block is written.
+    std::vector<std::shared_future<void>> written(blocks.size());
+    std::shared_future<void> last;
+    long long count = 0;
+    try {
+        for (std::size_t k = 0;; ++k) {
+            const std::size_t slot = k % blocks.size();
+            if (written[slot].valid()) written[slot].get();
+            if (!blocks[slot]) blocks[slot] = std::make_unique<Block>(block_rows);
+            Block& B = *blocks[slot];
+            B.n = 0;
+            while (B.n < block_rows && reader.next(B.records[B.n])) ++B.n;
+            if (B.n == 0) break;
+            if (k >= workers && written[(k - workers) % blocks.size()].valid())
+                written[(k - workers) % blocks.size()].get();
+            const int threads = k == 0 && B.n < block_rows ? workers_wanted : 1;
+            last = std::async(std::launch::async, [&work, &write, &B, threads, before = last] {
+                       work(B, threads);
+                       if (before.valid()) before.get();
+                       write(B);
+                   }).share();
+            written[slot] = last;
+            count += static_cast<long long>(B.n);
+            progress.update(count, reader.bytes_read());
+        }
+        if (last.valid()) last.get();
+    } catch (...) {
+        for (const std::shared_future<void>& w : written)
+            if (w.valid()) w.wait();
+        throw;
+    }
+    return count;
+}
+
 Defaults defaults_of(const InventoryOptions& options)
 {
     Defaults d;
@@ -464,25 +531,21 @@ int run_project(const InventoryOptions& options)
         writer.header(header);
     }
 
-    // The file is read on this thread, block by block. Each block is then
-    // read into stands, projected (on one engine thread) and formatted on a
-    // thread of its own, as many blocks at once as the options give threads,
-    // and written in input order. A stand's result depends on its own
-    // values alone, so neither the blocks nor the threads change it; whole
-    // blocks on each thread leave no thread waiting for another inside one.
+    // Each block's stands are read, projected and formatted on a thread of
+    // its own (run_blocks). A stand's result depends on its own values
+    // alone, so neither the blocks nor the threads change it.
     struct Block {
-        std::vector<CsvRecord> records = std::vector<CsvRecord>(kBlockRows);
-        std::vector<std::string> status = std::vector<std::string>(kBlockRows);
+        explicit Block(std::size_t rows) : records(rows), status(rows), result_of(rows) {}
+        std::vector<CsvRecord> records;
+        std::vector<std::string> status;
         std::vector<sylvo::InventoryStand> stands;
-        std::vector<long> result_of = std::vector<long>(kBlockRows);  // the row's result, or -1 if flagged
+        std::vector<long> result_of;  // the row's result, or -1 if flagged
         std::vector<sylvo::ProjectedStand> results;
         std::string text;
         std::size_t n = 0;
         long long flagged = 0;
         unsigned notes = 0;
     };
-    sylvo::ProjectRequest one_thread = request;
-    one_thread.options.threads = 1;
     auto read_stands = [&](Block& B) {
         B.stands.clear();
         sylvo::InventoryStand stand;
@@ -495,9 +558,6 @@ int run_project(const InventoryOptions& options)
             }
         }
     };
-    // The note column's text for every combination of notes.
-    std::array<std::string, 32> note_texts;
-    for (unsigned bits = 0; bits < note_texts.size(); ++bits) note_texts[bits] = sylvo::note_text(bits);
     auto format = [&](Block& B) {
         std::string& buf = B.text;
         buf.clear();
@@ -532,58 +592,29 @@ int run_project(const InventoryOptions& options)
             if (why != "ok") ++B.flagged;
             const unsigned row_notes = r ? r->notes : 0u;
             B.notes |= row_notes;
-            row.text(row_notes < note_texts.size() ? std::string_view(note_texts[row_notes])
-                                                   : std::string_view(sylvo::note_text(row_notes)),
-                     true);
+            row.text(note_column(row_notes), true);
             end_row(buf, json);
         }
     };
 
     Progress progress(in->size);
-    // Blocks in flight at most: one being read, the others being worked on
-    // (a bound on memory whatever --threads asks for).
-    const std::size_t workers =
-        std::min<std::size_t>(static_cast<std::size_t>(sylvo::thread_count(request.options, kBlockRows)), 16);
-    std::vector<std::unique_ptr<Block>> blocks(workers + 1);  // made when first used
-    // written[slot]: the block last in that slot is written; last: the
-    // latest block is written (each block's writing waits for the one
-    // before it).
-    std::vector<std::shared_future<void>> written(blocks.size());
-    std::shared_future<void> last;
-    long long count = 0, flagged = 0;
+    long long flagged = 0;
     unsigned notes = 0;
-    try {
-        for (std::size_t k = 0;; ++k) {
-            const std::size_t slot = k % blocks.size();
-            if (written[slot].valid()) written[slot].get();
-            if (!blocks[slot]) blocks[slot] = std::make_unique<Block>();
-            Block& B = *blocks[slot];
-            B.n = 0;
-            while (B.n < kBlockRows && reader.next(B.records[B.n])) ++B.n;
-            if (B.n == 0) break;
-            // As many blocks worked on at once as there are workers.
-            if (k >= workers && written[(k - workers) % blocks.size()].valid())
-                written[(k - workers) % blocks.size()].get();
-            last = std::async(std::launch::async, [&, &B = B, before = last] {
-                       read_stands(B);
-                       B.results.resize(B.stands.size());
-                       sylvo::project_inventory(B.stands, one_thread, B.results);
-                       format(B);
-                       if (before.valid()) before.get();
-                       flagged += B.flagged;
-                       notes |= B.notes;
-                       writer.put(B.text);
-                   }).share();
-            written[slot] = last;
-            count += static_cast<long long>(B.n);
-            progress.update(count, reader.bytes_read());
-        }
-        if (last.valid()) last.get();
-    } catch (...) {
-        for (const std::shared_future<void>& w : written)
-            if (w.valid()) w.wait();
-        throw;
-    }
+    const long long count = run_blocks<Block>(
+        reader, kBlockRows, sylvo::thread_count(request.options, kBlockRows), progress,
+        [&](Block& B, int threads) {
+            read_stands(B);
+            B.results.resize(B.stands.size());
+            sylvo::ProjectRequest block_request = request;
+            block_request.options.threads = threads;
+            sylvo::project_inventory(B.stands, block_request, B.results);
+            format(B);
+        },
+        [&](Block& B) {
+            flagged += B.flagged;
+            notes |= B.notes;
+            writer.put(B.text);
+        });
     if (reader.read_error()) throw IoError("cannot read " + options.input + " to its end");
     writer.finish();
     progress.clear();
@@ -618,37 +649,34 @@ int run_tables(const InventoryOptions& options)
         writer.header(header);
     }
 
-    Progress progress(in->size);
-    std::vector<CsvRecord> records(kBlockTables);
-    long long count = 0, flagged = 0, stopped = 0, rows = 0;
-    unsigned notes = 0;
-    std::string buf;
-    for (;;) {
+    // Each block's stands are read, tabled and formatted on a thread of its
+    // own (run_blocks).
+    struct Block {
+        explicit Block(std::size_t rows) : records(rows) {}
+        std::vector<CsvRecord> records;
         std::size_t n = 0;
-        while (n < kBlockTables && reader.next(records[n])) ++n;
-        if (n == 0) break;
-        const sylvo::LongTables t = sylvo::long_tables(
-            n,
+        sylvo::LongTables tables;
+        std::string text;
+    };
+    auto work = [&](Block& B, int threads) {
+        B.tables = sylvo::long_tables(
+            B.n,
             [&](std::size_t i, sylvo::TableStand& stand) {
-                return read_stand(records[i], layout, defaults, stand.stand, &stand, json);
+                return read_stand(B.records[i], layout, defaults, stand.stand, &stand, json);
             },
-            [&](std::size_t i, const std::string& reason) { return locate(reason, records[i], layout); }, max_sdi,
-            engine);
-        flagged += t.flagged;
-        stopped += t.stopped;
-        notes |= t.notes;
-        rows += static_cast<long long>(t.rows.size());
-
+            [&](std::size_t i, const std::string& reason) { return locate(reason, B.records[i], layout); }, max_sdi,
+            sylvo::Options{engine.mode, threads});
+        std::string& buf = B.text;
         buf.clear();
-        for (const sylvo::LongTableRow& r : t.rows) {
+        for (const sylvo::LongTableRow& r : B.tables.rows) {
             begin_row(buf, json);
-            append_start(buf, json, records[r.input], layout);
+            append_start(buf, json, B.records[r.input], layout);
             RowWriter row{buf, json, 0, keys};
             if (const sylvo::YieldRow* y = r.row) {
                 for (double x : {y->age, y->height, y->trees, y->ba, y->qmd, y->volume, y->merch_volume,
                                  y->removed_trees, y->removed_ba, y->removed_volume, y->mai, y->pai, y->sdi})
                     row.number(x);
-                row.text(sylvo::note_text(y->notes), true);
+                row.text(note_column(y->notes), true);
             } else {
                 for (std::size_t k = 0; k + 2 < keys.size(); ++k) row.number(sylvo::kNone);  // all but note and status
                 row.text("", true);
@@ -656,10 +684,20 @@ int run_tables(const InventoryOptions& options)
             row.text(r.status);
             end_row(buf, json);
         }
-        writer.put(buf);
-        count += static_cast<long long>(n);
-        progress.update(count, reader.bytes_read());
-    }
+    };
+
+    Progress progress(in->size);
+    long long flagged = 0, stopped = 0, rows = 0;
+    unsigned notes = 0;
+    const long long count = run_blocks<Block>(reader, kBlockTables, sylvo::thread_count(engine, kBlockTables), progress,
+                                              work, [&](Block& B) {
+                                                  flagged += B.tables.flagged;
+                                                  stopped += B.tables.stopped;
+                                                  notes |= B.tables.notes;
+                                                  rows += static_cast<long long>(B.tables.rows.size());
+                                                  writer.put(B.text);
+                                                  B.tables = {};  // its memory, until the slot's next block
+                                              });
     if (reader.read_error()) throw IoError("cannot read " + options.input + " to its end");
     writer.finish();
     progress.clear();
