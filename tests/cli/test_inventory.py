@@ -583,6 +583,25 @@ class Memory(unittest.TestCase):
         self.assertLess(large, small + 20_000, (small, large))
         self.assertLess(large, 400_000)
 
+    def test_memory_does_not_grow_with_the_tables_rows(self):
+        # Tables of thousands of rows each (Model B in tenths of a year to
+        # age 1000; each stops near age 200): 1.1 million rows in all from
+        # 600 stands, far fewer than a block of stands, take no more memory
+        # than a tenth of them.
+        def peak_kb(stands):
+            with tempfile.TemporaryDirectory() as tmp:
+                path = write(tmp, "long.csv", "id,model,age_yr,trees_per_ha,ba_m2_per_ha,site_m,end_age_yr,interval_yr\n"
+                             + "".join(f"s{i},b,{10 + i % 7},{1500 + i},10,{18 + i % 5},1000,0.1\n"
+                                       for i in range(stands)))
+                p = subprocess.run(["/usr/bin/time", "-f", "PEAK %M", TOOL, "tables", "--input", path, "--output",
+                                    os.devnull], capture_output=True, text=True, timeout=600)
+            self.assertEqual(p.returncode, 0, p.stderr)
+            self.assertIn(f"sylvo: {stands} stands, 0 flagged, {stands} stopped early", p.stderr)
+            return int(p.stderr.split("PEAK ")[1].split()[0])
+
+        small, large = peak_kb(60), peak_kb(600)
+        self.assertLess(large, small + 30_000, (small, large))
+
 
 def main():
     global TOOL, LIB_DIR

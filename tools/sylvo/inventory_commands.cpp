@@ -30,6 +30,7 @@ using Clock = std::chrono::steady_clock;
 // the size of the file.
 constexpr std::size_t kBlockRows = 16384;
 constexpr std::size_t kBlockTables = 4096;
+constexpr double kBlockTableRows = 1 << 17;  // rows of a block's tables, about 60 MB
 
 // The columns the commands read by name.
 enum Column : int {
@@ -332,6 +333,16 @@ struct RowWriter {
     }
 };
 
+// The most rows a stand's table may have: one every interval from its age
+// to its end age, the end age, and two for each thinning. A table the engine
+// refuses (too many rows, a bad interval) has one.
+double most_rows(const sylvo::TableStand& t)
+{
+    const double every = (t.end_age - t.stand.age) / t.interval;
+    if (!(every >= 0.0 && every <= static_cast<double>(sylvo::kMaxRows))) return 1.0;
+    return every + 2.0 + 2.0 * static_cast<double>(t.thinnings.size());
+}
+
 // The note column's text for a row's notes: made once for each combination
 // of the five kinds, not once per row.
 std::string_view note_column(unsigned notes)
@@ -425,16 +436,18 @@ private:
     Clock::time_point start_ = Clock::now(), last_ = Clock::now();
 };
 
-// Works through the input in blocks: the records are read on this thread,
-// BLOCK_ROWS at a time; WORK(block, threads) then runs on a thread of its
-// own, for up to WORKERS blocks at once (at most 16: a bound on memory
-// whatever --threads asks for), and WRITE(block) in input order, each
-// block's after the one before. WORK is to use THREADS engine threads: one,
-// except for an input of a single block, which has them all. Whole blocks on each thread leave no thread waiting for
-// another inside one. Returns the number of records; an exception in WORK or
-// WRITE is rethrown once every block in flight has ended.
-template <class Block, class Work, class Write>
-long long run_blocks(CsvReader& reader, std::size_t block_rows, int workers_wanted, Progress& progress, Work work,
+// Works through the input in blocks: FILL(block) reads the next block's
+// records on this thread (returning how many; 0 at the end); WORK(block,
+// threads) then runs on a thread of its own, for up to WORKERS blocks at
+// once (at most 16: a bound on memory whatever --threads asks for), and
+// WRITE(block) in input order, each block's after the one before. Whole
+// blocks on each thread leave no thread waiting for another inside one.
+// WORK is to use THREADS engine threads: one, except for an input of a
+// single block (FULL(block) false for the first), which has them all.
+// Returns the number of records; an exception in WORK or WRITE is rethrown
+// once every block in flight has ended.
+template <class Block, class Fill, class Full, class Work, class Write>
+long long run_blocks(const CsvReader& reader, int workers_wanted, Progress& progress, Fill fill, Full full, Work work,
                      Write write)
 {
     const std::size_t workers = std::clamp<std::size_t>(static_cast<std::size_t>(workers_wanted), 1, 16);
@@ -450,21 +463,20 @@ long long run_blocks(CsvReader& reader, std::size_t block_rows, int workers_want
         for (std::size_t k = 0;; ++k) {
             const std::size_t slot = k % blocks.size();
             if (written[slot].valid()) written[slot].get();
-            if (!blocks[slot]) blocks[slot] = std::make_unique<Block>(block_rows);
+            if (!blocks[slot]) blocks[slot] = std::make_unique<Block>();
             Block& B = *blocks[slot];
-            B.n = 0;
-            while (B.n < block_rows && reader.next(B.records[B.n])) ++B.n;
-            if (B.n == 0) break;
+            const std::size_t n = fill(B);
+            if (n == 0) break;
             if (k >= workers && written[(k - workers) % blocks.size()].valid())
                 written[(k - workers) % blocks.size()].get();
-            const int threads = k == 0 && B.n < block_rows ? workers_wanted : 1;
+            const int threads = k == 0 && !full(B) ? workers_wanted : 1;
             last = std::async(std::launch::async, [&work, &write, &B, threads, before = last] {
                        work(B, threads);
                        if (before.valid()) before.get();
                        write(B);
                    }).share();
             written[slot] = last;
-            count += static_cast<long long>(B.n);
+            count += static_cast<long long>(n);
             progress.update(count, reader.bytes_read());
         }
         if (last.valid()) last.get();
@@ -535,11 +547,10 @@ int run_project(const InventoryOptions& options)
     // its own (run_blocks). A stand's result depends on its own values
     // alone, so neither the blocks nor the threads change it.
     struct Block {
-        explicit Block(std::size_t rows) : records(rows), status(rows), result_of(rows) {}
-        std::vector<CsvRecord> records;
-        std::vector<std::string> status;
+        std::vector<CsvRecord> records = std::vector<CsvRecord>(kBlockRows);
+        std::vector<std::string> status = std::vector<std::string>(kBlockRows);
         std::vector<sylvo::InventoryStand> stands;
-        std::vector<long> result_of;  // the row's result, or -1 if flagged
+        std::vector<long> result_of = std::vector<long>(kBlockRows);  // the row's result, or -1 if flagged
         std::vector<sylvo::ProjectedStand> results;
         std::string text;
         std::size_t n = 0;
@@ -601,7 +612,13 @@ int run_project(const InventoryOptions& options)
     long long flagged = 0;
     unsigned notes = 0;
     const long long count = run_blocks<Block>(
-        reader, kBlockRows, sylvo::thread_count(request.options, kBlockRows), progress,
+        reader, sylvo::thread_count(request.options, kBlockRows), progress,
+        [&](Block& B) {
+            B.n = 0;
+            while (B.n < kBlockRows && reader.next(B.records[B.n])) ++B.n;
+            return B.n;
+        },
+        [](const Block& B) { return B.n == kBlockRows; },
         [&](Block& B, int threads) {
             read_stands(B);
             B.results.resize(B.stands.size());
@@ -649,20 +666,37 @@ int run_tables(const InventoryOptions& options)
         writer.header(header);
     }
 
-    // Each block's stands are read, tabled and formatted on a thread of its
-    // own (run_blocks).
+    // The stands are read here, a block at a time: at most kBlockTables
+    // stands, and no more once the block's tables may have kBlockTableRows
+    // rows (a block's memory stays bounded with long tables too). Each
+    // block's stands are then tabled and formatted on a thread of its own
+    // (run_blocks).
     struct Block {
-        explicit Block(std::size_t rows) : records(rows) {}
-        std::vector<CsvRecord> records;
+        std::vector<CsvRecord> records = std::vector<CsvRecord>(kBlockTables);
+        std::vector<sylvo::TableStand> stands = std::vector<sylvo::TableStand>(kBlockTables);
+        std::vector<std::string> status = std::vector<std::string>(kBlockTables);
         std::size_t n = 0;
+        double rows = 0.0;  // the most rows its tables may have
         sylvo::LongTables tables;
         std::string text;
+    };
+    auto fill = [&](Block& B) {
+        B.n = 0;
+        B.rows = 0.0;
+        while (B.n < kBlockTables && B.rows < kBlockTableRows && reader.next(B.records[B.n])) {
+            sylvo::TableStand& t = B.stands[B.n];
+            B.status[B.n] = read_stand(B.records[B.n], layout, defaults, t.stand, &t, json);
+            B.rows += B.status[B.n].empty() ? most_rows(t) : 1.0;
+            ++B.n;
+        }
+        return B.n;
     };
     auto work = [&](Block& B, int threads) {
         B.tables = sylvo::long_tables(
             B.n,
             [&](std::size_t i, sylvo::TableStand& stand) {
-                return read_stand(B.records[i], layout, defaults, stand.stand, &stand, json);
+                stand = B.stands[i];
+                return B.status[i];
             },
             [&](std::size_t i, const std::string& reason) { return locate(reason, B.records[i], layout); }, max_sdi,
             sylvo::Options{engine.mode, threads});
@@ -689,15 +723,17 @@ int run_tables(const InventoryOptions& options)
     Progress progress(in->size);
     long long flagged = 0, stopped = 0, rows = 0;
     unsigned notes = 0;
-    const long long count = run_blocks<Block>(reader, kBlockTables, sylvo::thread_count(engine, kBlockTables), progress,
-                                              work, [&](Block& B) {
-                                                  flagged += B.tables.flagged;
-                                                  stopped += B.tables.stopped;
-                                                  notes |= B.tables.notes;
-                                                  rows += static_cast<long long>(B.tables.rows.size());
-                                                  writer.put(B.text);
-                                                  B.tables = {};  // its memory, until the slot's next block
-                                              });
+    const long long count = run_blocks<Block>(
+        reader, sylvo::thread_count(engine, kBlockTables), progress, fill,
+        [](const Block& B) { return B.n == kBlockTables || B.rows >= kBlockTableRows; }, work, [&](Block& B) {
+            flagged += B.tables.flagged;
+            stopped += B.tables.stopped;
+            notes |= B.tables.notes;
+            rows += static_cast<long long>(B.tables.rows.size());
+            writer.put(B.text);
+            B.tables = {};  // its memory, until the slot's next block
+            B.text = {};
+        });
     if (reader.read_error()) throw IoError("cannot read " + options.input + " to its end");
     writer.finish();
     progress.clear();
