@@ -14,5 +14,20 @@ done
 echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+# A mirror in the middle of a sync can fail "apt-get update" for one
+# architecture's index of a suite: try once more, then go on with the indexes
+# there are. Without the i386 index of the security suite, its newer amd64
+# versions have no i386 twins and the 32-bit packages cannot be installed
+# beside them: the install is tried again with the release's own versions
+# preferred. A package that cannot be fetched at all still fails, saying so.
+update() { $sudo apt-get update -qq || { sleep 10; $sudo apt-get update -qq; }; }
+install() {
+  update || echo "setup: apt-get update failed; going on with the package indexes there are" >&2
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$@" && return 0
+  local release
+  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [ -n "$release" ] || return 1
+  echo "setup: trying again with the packages of $release itself preferred" >&2
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -t "$release" "$@"
+}
+install "${missing[@]}"
