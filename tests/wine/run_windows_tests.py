@@ -24,8 +24,13 @@ file, and compares the two, result by result:
   DLL then differs no more than the problem's sensitivity to the rounding
   of its arguments explains.
 
+Before they run, the DLLs are checked as files: their export tables, and
+their model code for x87 intermediate results used before being rounded to
+double (x87_rounding.py).
+
 Exit status 0 when every result agrees, 1 otherwise, and 77 (a skipped
-test) when the cross compiler or 32-bit Wine is missing.
+test) when the cross compiler is missing, or 32-bit Wine is missing or
+cannot run here (then after the checks as files).
 """
 import argparse
 import math
@@ -261,6 +266,38 @@ def check_export_tables(source, bindir):
     return problems
 
 
+def check_x87_rounding(source, build, cxx):
+    """The model objects of the cross build through x87_rounding.py, and one
+    model source built without -ffloat-store, which it must report. Returns
+    the problems."""
+    objdump = tool_or_none("i686-w64-mingw32-objdump")
+    if not objdump:
+        return ["i686-w64-mingw32-objdump is missing"]
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+    from x87_rounding import unrounded_operands
+
+    def disassembly(obj):
+        return subprocess.run([objdump, "-d", "--no-show-raw-insn", obj], stdout=subprocess.PIPE, text=True,
+                              check=True).stdout
+
+    objects = []
+    for root, _, files in os.walk(os.path.join(build, "CMakeFiles")):
+        model_code = re.search(r"sylvo_model_\w\.dir|sylvo_frame\.dir", root)
+        objects += [os.path.join(root, f) for f in files
+                    if f.endswith(".cpp.obj") and (model_code or f == "exports.cpp.obj")]
+    problems = [f"{obj}: {function}: {text}" for obj in sorted(objects) for function, text in
+                unrounded_operands(disassembly(obj))]
+    if len(objects) < 12:
+        problems.append(f"only {len(objects)} model objects found under {build}")
+    control = os.path.join(build, "x87_control.obj")
+    run([cxx, "-std=c++20", "-O2", "-mfpmath=387", "-ffp-contract=off", "-I", os.path.join(source, "frame"),
+         "-I", os.path.join(source, "models"), "-c", os.path.join(source, "models", "b", "dynamics.cpp"),
+         "-o", control], what="building the check's control")
+    if not unrounded_operands(disassembly(control)):
+        problems.append("x87_rounding.py found nothing in code built without -ffloat-store")
+    return problems
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--source", required=True, help="the source tree")
@@ -272,16 +309,16 @@ def main():
 
     cxx = tool_or_none("i686-w64-mingw32-g++-win32", "i686-w64-mingw32-g++")
     wine = tool_or_none("wine")
-    missing = []
     if not cxx:
-        missing.append("the mingw-w64 cross compiler (g++-mingw-w64-i686)")
-    if not wine:
-        missing.append("Wine (wine, wine32:i386)")
-    elif os.path.exists("/usr/lib/wine/wine64") and not os.path.exists("/usr/lib/wine/wine"):
-        missing.append("32-bit Wine (wine32:i386)")
-    if missing:
-        log("SKIPPED: Windows DLL tests need " + " and ".join(missing))
+        log("SKIPPED: Windows DLL tests need the mingw-w64 cross compiler (g++-mingw-w64-i686)")
         return SKIP
+    # Without Wine the DLLs are built and checked as files, then the test is
+    # marked skipped.
+    no_wine = None
+    if not wine:
+        no_wine = "Wine (wine, wine32:i386)"
+    elif os.path.exists("/usr/lib/wine/wine64") and not os.path.exists("/usr/lib/wine/wine"):
+        no_wine = "32-bit Wine (wine32:i386)"
 
     started = time.monotonic()
     build = os.path.abspath(opts.build)
@@ -304,6 +341,21 @@ def main():
         return 1
     log("the DLLs' export tables hold exactly the names and ordinals of frame/sylvo.def; "
         "their headers ask for ASLR and DEP")
+
+    # The model code rounds every intermediate result to double, so that
+    # how a formula is split into functions and variables cannot change the
+    # DLLs' results; the check itself must report code built without
+    # -ffloat-store.
+    problems = check_x87_rounding(opts.source, build, cxx)
+    for problem in problems:
+        log("FAILED: " + problem)
+    if problems:
+        return 1
+    log("the DLLs' model code stores every intermediate result as a double before using it")
+
+    if no_wine:
+        log(f"SKIPPED: the DLLs were built and checked as files, but running them needs {no_wine}")
+        return SKIP
 
     # Wine's loader is a 32-bit x86 program: a kernel built without support
     # for them cannot start it. Then the DLLs are only checked as files.
