@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "model.h"
+#include "stand_phases.h"
 
 namespace sylvo::a {
 
@@ -18,27 +19,10 @@ AgeTerms Model::age_terms(double tau)
 
 void Model::stand_derivatives(double tau, const AgeTerms& terms, const double* x, double* dx)
 {
-    const auto& a = coefficients.dynamics;
     const double x0 = x[0];
     const double x1 = x[1];
-
-    // Loss of trees: an age-decaying term E1 and a density-dependent term E2
-    // that draws x0 + a2 tau towards a4.
-    const double e2 = std::exp(a.a3 * ((a.a2 * tau + x0) - a.a4));
-    dx[0] = -a.a0 * terms.decay - a.a2 * e2;
-
-    // Density D = 0.01 B + 0.000002 N.
-    const double d = x1 / tau + (a.tph_density_scale * a.a9) * std::exp(x0);
-
-    // Modifier Q (a cubic in tau by Horner's rule, then six terms one by one)
-    // and divisor R.
-    const double q = (((a.a23 * tau + a.a18) * tau + a.a14) * tau + 1) + a.a19 * x0 + a.a22 * x0 * tau +
-                     a.a24 * (x0 * x0) + a.a25 * d + a.a26 * d * tau + a.a27 * d * x0;
-    const double r = (a.a11 * tau + a.a10) + a.a12 * d + a.a13 * tau * d;
-
-    // Change of the basal-area coordinate: growth with onset factor Z,
-    // coupled to the loss of trees.
-    dx[1] = (d * tau * terms.onset) * q / r + a.a15 * x1 * terms.coupling_power * dx[0];
+    dx[0] = tree_loss(terms, std::exp(loss_density_argument(tau, x0)));
+    dx[1] = basal_area_change(tau, terms, x0, x1, std::exp(x0), dx[0]);
 }
 
 }  // namespace sylvo::a

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "model.h"
+#include "stand_phases.h"
 
 namespace sylvo::b {
 
@@ -20,24 +21,16 @@ AgeTerms Model::age_terms(double tau)
 
 void Model::stand_derivatives(double tau, const AgeTerms& terms, const double* x, double* dx)
 {
-    const auto& b = coefficients.dynamics;
-    const double x0 = x[0];
-    const double x1 = x[1];
-
-    // Loss of trees: an age-decaying term proportional to N, and a
-    // density-dependent term that rises steeply once x0 + b2 tau^b5 passes b4.
-    const double e1 = std::exp(x0 - b.b1 * tau);
-    const double e2 = std::exp(b.b3 * ((b.b2 * terms.p5 + x0) - b.b4));
-    dx[0] = -b.b0 * e1 - b.b2 * e2;
-
-    // Growth term: density factor, onset factor and damping divisor.
-    const double f = std::exp(b.b6 * x0);
-    const double s = 1 - std::exp(-b.b9 * std::exp(b.b10 * x0) * terms.p11);
-    const double r = 1 + b.b14 * std::exp(b.b15 * x0) * terms.p16;
-    const double g = b.b8 * f * terms.p7 * s / r;
-
-    // Change of the basal-area coordinate, coupled to the loss of trees.
-    dx[1] = g + b.b12 * x1 * terms.p13 * dx[0];
+    const ExponentArguments a = exponent_arguments(tau, terms, x[0]);
+    const Exponentials e{
+        .loss_age = std::exp(a.loss_age),
+        .loss_density = std::exp(a.loss_density),
+        .density = std::exp(a.density),
+        .onset = std::exp(onset_argument(terms, std::exp(a.onset_rate))),
+        .damping = std::exp(a.damping),
+    };
+    dx[0] = tree_loss(e);
+    dx[1] = basal_area_change(terms, e, x[1], dx[0]);
 }
 
 }  // namespace sylvo::b

@@ -1,6 +1,8 @@
 // Model B (library sylvob): its site curve type and its coefficients.
 #pragma once
 
+#include <cstddef>
+
 #include "merch_ratio.h"
 #include "types.h"
 

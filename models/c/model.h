@@ -1,6 +1,8 @@
 // Model C (library sylvoc): its site curve type and its coefficients.
 #pragma once
 
+#include <cstddef>
+
 #include "types.h"
 
 namespace sylvo::c {
