@@ -6,8 +6,11 @@
 // grouped by the bit patterns of their two ages, each group's age terms are
 // computed once at its stage ages, and its stands are integrated with them:
 // the same operations on the same values as the export's projection, which
-// computes the same terms for each stand anew. Fast mode integrates a
-// group's stands several at a time with SIMD (fast_grow.h).
+// computes the same terms for each stand anew. Exact mode integrates a
+// group's stands a block at a time with the block form of the model's stand
+// equations (each phase across the block: the exponentials back to back, the
+// arithmetic between them vectorised, each lane the stand's own IEEE
+// operations). Fast mode integrates them with SIMD (fast_grow.h).
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -58,11 +61,20 @@ struct GrowArrays {
 // operations of its own projection.
 constexpr std::size_t kSideBySide = 8;
 
-// The model's stand equations for up to kSideBySide stands as the
-// integrator's system, with the age terms taken from a table at the plan's
-// stage ages: rk4_step evaluates its system at the start of a step, twice at
-// its middle, and at its end.
-template <class M>
+// Exact mode takes a group's stands in blocks of this many, or of
+// kSmallBlock for the rest of the group, through the block form of the
+// stand equations (stand_derivatives_block): each of its phases runs across
+// the block. The last few stands of a group are integrated side by side.
+constexpr std::size_t kBlock = 64;
+constexpr std::size_t kSmallBlock = 16;
+
+// The model's stand equations for a set of stands as the integrator's
+// system, with the age terms taken from a table at the plan's stage ages:
+// rk4_step evaluates its system at the start of a step, twice at its middle,
+// and at its end. Interleaved: up to kSideBySide stands, each stand's
+// (x0, x1) side by side. Block (K stands, the model's block form): the K
+// values of x0, then the K values of x1.
+template <class M, std::size_t K = 0>
 class StagedStandSystem {
 public:
     StagedStandSystem(const typename M::AgeTerms* terms, std::size_t stands) : terms_(terms), stands_(stands) {}
@@ -71,7 +83,11 @@ public:
     {
         static constexpr int stage_of_call[4] = {0, 1, 1, 2};
         const typename M::AgeTerms& terms = terms_[2 * step_ + stage_of_call[call_]];
-        for (std::size_t k = 0; k < stands_; ++k) M::stand_derivatives(tau, terms, x + 2 * k, dx + 2 * k);
+        if constexpr (K == 0) {
+            for (std::size_t k = 0; k < stands_; ++k) M::stand_derivatives(tau, terms, x + 2 * k, dx + 2 * k);
+        } else {
+            M::template stand_derivatives_block<K>(tau, terms, x, x + K, dx, dx + K);
+        }
         if (++call_ == 4) {
             call_ = 0;
             ++step_;
@@ -194,50 +210,96 @@ private:
     template <class Index>
     void run_exact(const ProjectionPlan& plan, double tau_end, std::size_t begin, std::size_t end, Index index)
     {
+        while (end - begin >= kSmallBlock) {
+            begin = end - begin >= kBlock ? run_block<kBlock>(plan, tau_end, begin, end, index)
+                                          : run_block<kSmallBlock>(plan, tau_end, begin, end, index);
+        }
+        run_side_by_side(plan, tau_end, begin, end, index);
+    }
+
+    // Takes the projectable stands from position p on, at most `most` of
+    // them, into stand_at (their indices) and writes NaN for the others it
+    // passes; advances p. Returns how many it took.
+    template <class Index>
+    std::size_t gather(const ProjectionPlan& plan, std::size_t& p, std::size_t end, std::size_t most, Index index,
+                       std::size_t* stand_at)
+    {
+        std::size_t n = 0;
+        for (; p < end && n < most; ++p) {
+            const std::size_t i = index(p);
+            if (projectable(plan, a_.trees[i])) {
+                stand_at[n++] = i;
+            } else {
+                write(i, {kNaN, kNaN});
+            }
+        }
+        return n;
+    }
+
+    // The plan's steps over the n variables of y; work holds 4 n doubles.
+    template <class System>
+    static void integrate_all(const ProjectionPlan& plan, double* y, std::size_t n, System& system, double* work)
+    {
+        double tau = plan.tau_start;
+        for (std::int64_t step = 0; step < plan.steps; ++step) {
+            rk4_step(tau, y, static_cast<int>(n), plan.h, system, work, work + n, work + 2 * n, work + 3 * n);
+            tau = plan.h + tau;
+        }
+    }
+
+    // Projects the next K projectable stands from position p on (fewer when
+    // the group ends first) as one block; returns the position after the
+    // last stand taken.
+    template <std::size_t K, class Index>
+    std::size_t run_block(const ProjectionPlan& plan, double tau_end, std::size_t p, std::size_t end, Index index)
+    {
+        std::size_t stand_at[K];
+        double y[2 * K], work[8 * K];
+        const std::size_t n = gather(plan, p, end, K, index, stand_at);
+        if (n == 0) return p;
+        for (std::size_t k = 0; k < K; ++k) {
+            // A block not filled repeats its first stand; those results are dropped.
+            const std::size_t i = stand_at[k < n ? k : 0];
+            double x[2];
+            to_transformed({a_.trees[i], a_.ba[i]}, plan.tau_start, x);
+            y[k] = x[0];
+            y[K + k] = x[1];
+        }
+        StagedStandSystem<M, K> system(terms_.data(), K);
+        integrate_all(plan, y, 2 * K, system, work);
+        for (std::size_t k = 0; k < n; ++k) {
+            const double x[2] = {y[k], y[K + k]};
+            write(stand_at[k], from_transformed(x, tau_end));
+        }
+        return p;
+    }
+
+    template <class Index>
+    void run_side_by_side(const ProjectionPlan& plan, double tau_end, std::size_t p, std::size_t end, Index index)
+    {
         std::size_t stand_at[kSideBySide];
-        double y[2 * kSideBySide], ytmp[2 * kSideBySide], k1[2 * kSideBySide], k2[2 * kSideBySide],
-            k3[2 * kSideBySide];
-        for (std::size_t p = begin; p < end;) {
-            std::size_t n = 0;
-            for (; p < end && n < kSideBySide; ++p) {
-                const std::size_t i = index(p);
-                const StandState stand{a_.trees[i], a_.ba[i]};
-                if (!projectable(plan, stand.trees_per_hectare)) {
-                    write(i, {kNaN, kNaN});
-                    continue;
-                }
-                stand_at[n] = i;
-                to_transformed(stand, plan.tau_start, y + 2 * n);
-                ++n;
-            }
-            if (n == 0) continue;
+        double y[2 * kSideBySide], work[8 * kSideBySide];
+        while (p < end) {
+            const std::size_t n = gather(plan, p, end, kSideBySide, index, stand_at);
+            if (n == 0) return;  // the rest were not projectable
+            for (std::size_t k = 0; k < n; ++k)
+                to_transformed({a_.trees[stand_at[k]], a_.ba[stand_at[k]]}, plan.tau_start, y + 2 * k);
             StagedStandSystem<M> system(terms_.data(), n);
-            double tau = plan.tau_start;
-            for (std::int64_t step = 0; step < plan.steps; ++step) {
-                rk4_step(tau, y, static_cast<int>(2 * n), plan.h, system, ytmp, k1, k2, k3);
-                tau = plan.h + tau;
-            }
+            integrate_all(plan, y, 2 * n, system, work);
             for (std::size_t k = 0; k < n; ++k) write(stand_at[k], from_transformed(y + 2 * k, tau_end));
         }
     }
 
     template <class Index>
-    void run_fast(const ProjectionPlan& plan, double tau_end, std::size_t begin, std::size_t end, Index index)
+    void run_fast(const ProjectionPlan& plan, double tau_end, std::size_t p, std::size_t end, Index index)
     {
         std::size_t stand_at[kFastBlock];
         double trees[kFastBlock], ba[kFastBlock];
-        for (std::size_t p = begin; p < end;) {
-            std::size_t n = 0;
-            for (; p < end && n < kFastBlock; ++p) {
-                const std::size_t i = index(p);
-                if (!projectable(plan, a_.trees[i])) {
-                    write(i, {kNaN, kNaN});
-                    continue;
-                }
-                stand_at[n] = i;
-                trees[n] = a_.trees[i];
-                ba[n] = a_.ba[i];
-                ++n;
+        while (p < end) {
+            const std::size_t n = gather(plan, p, end, kFastBlock, index, stand_at);
+            for (std::size_t k = 0; k < n; ++k) {
+                trees[k] = a_.trees[stand_at[k]];
+                ba[k] = a_.ba[stand_at[k]];
             }
             engine::fast_grow_block(model_, plan, terms_.data(), tau_end, n, trees, ba);
             for (std::size_t k = 0; k < n; ++k) write(stand_at[k], {trees[k], ba[k]});

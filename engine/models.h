@@ -6,8 +6,11 @@
 #include <utility>
 
 #include "a/model.h"
+#include "a/stand_phases.h"
 #include "b/model.h"
+#include "b/stand_phases.h"
 #include "c/model.h"
+#include "c/stand_phases.h"
 #include "model_api.h"
 #include "sylvo/engine.hpp"
 

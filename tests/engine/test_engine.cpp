@@ -152,6 +152,39 @@ TEST_P(ExactMode, InventoryEqualsSylvoGrow)
     }
 }
 
+// Exact mode takes a group's stands in blocks of 64 and 16 and the last few
+// side by side: groups of every size around those counts, with stands the
+// projection refuses at block edges (which shift the blocks) and edge values
+// in the lanes, each stand as the export projects it.
+TEST_P(ExactMode, GroupsOfEverySizeAroundTheBlocks)
+{
+    LoadedLibrary lib(sylvo_test::library_path(m()));
+    std::mt19937_64 rng(31 + id());
+    std::uniform_real_distribution<double> trees(150.0, 4000.0), ba(1.0, 70.0);
+    for (int count : {1, 7, 15, 16, 17, 31, 63, 64, 65, 79, 80, 81, 96, 143, 144, 145}) {
+        std::vector<double> t1(count, 12.0), t2(count, 31.0), n(count), b(count);
+        for (int i = 0; i < count; ++i) {
+            n[i] = trees(rng);
+            b[i] = ba(rng);
+        }
+        for (int i : {0, 15, 16, 63, 64, 80}) {
+            if (i < count) n[i] = i % 2 ? nan : 0.0;
+        }
+        for (int i : {5, 70, 100}) {
+            if (i < count) b[i] = i == 5 ? inf : nan;
+        }
+        if (count > 20) n[20] = 1e300;
+        std::vector<double> en(count), eb(count), xn = n, xb = b;
+        for (int i = 0; i < count; ++i) lib->SylvoGrow(t1[i], t2[i], &xn[i], &xb[i]);
+        ASSERT_EQ(sylvo_grow_batch(id(), count, t1.data(), t2.data(), n.data(), b.data(), en.data(), eb.data(),
+                                   nullptr),
+                  SYLVO_OK);
+        auto row = [&](int i) { return "group of " + std::to_string(count) + ", stand " + std::to_string(i); };
+        expect_same(en, xn, "trees", row);
+        expect_same(eb, xb, "basal area", row);
+    }
+}
+
 // The site-curve functions: height, age and site.
 TEST_P(ExactMode, SiteCurveEqualsTheExports)
 {
