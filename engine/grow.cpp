@@ -236,17 +236,6 @@ private:
         return n;
     }
 
-    // The plan's steps over the n variables of y; work holds 4 n doubles.
-    template <class System>
-    static void integrate_all(const ProjectionPlan& plan, double* y, std::size_t n, System& system, double* work)
-    {
-        double tau = plan.tau_start;
-        for (std::int64_t step = 0; step < plan.steps; ++step) {
-            rk4_step(tau, y, static_cast<int>(n), plan.h, system, work, work + n, work + 2 * n, work + 3 * n);
-            tau = plan.h + tau;
-        }
-    }
-
     // Projects the next K projectable stands from position p on (fewer when
     // the group ends first) as one block; returns the position after the
     // last stand taken.
@@ -266,7 +255,7 @@ private:
             y[K + k] = x[1];
         }
         StagedStandSystem<M, K> system(terms_.data(), K);
-        integrate_all(plan, y, 2 * K, system, work);
+        integrate(plan, y, static_cast<int>(2 * K), system, work);
         for (std::size_t k = 0; k < n; ++k) {
             const double x[2] = {y[k], y[K + k]};
             write(stand_at[k], from_transformed(x, tau_end));
@@ -285,7 +274,7 @@ private:
             for (std::size_t k = 0; k < n; ++k)
                 to_transformed({a_.trees[stand_at[k]], a_.ba[stand_at[k]]}, plan.tau_start, y + 2 * k);
             StagedStandSystem<M> system(terms_.data(), n);
-            integrate_all(plan, y, 2 * n, system, work);
+            integrate(plan, y, static_cast<int>(2 * n), system, work);
             for (std::size_t k = 0; k < n; ++k) write(stand_at[k], from_transformed(y + 2 * k, tau_end));
         }
     }

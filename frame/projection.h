@@ -107,15 +107,16 @@ private:
     typename M::AgeTerms terms_{};
 };
 
-// Runs the planned steps on y (transformed coordinates) with SYSTEM, which
-// rk4_step calls four times per step. Returns the final scaled age.
+// Runs the planned steps on the n variables of y (transformed coordinates:
+// one stand's two, or several stands' as SYSTEM lays them out) with SYSTEM,
+// which rk4_step calls four times per step; work holds 4 n doubles. Returns
+// the final scaled age.
 template <class System>
-double integrate(const ProjectionPlan& plan, double* y, System& system)
+double integrate(const ProjectionPlan& plan, double* y, int n, System& system, double* work)
 {
     double tau = plan.tau_start;
-    double ytmp[2], k1[2], k2[2], k3[2];
     for (std::int64_t i = 0; i < plan.steps; ++i) {
-        rk4_step(tau, y, 2, plan.h, system, ytmp, k1, k2, k3);
+        rk4_step(tau, y, n, plan.h, system, work, work + n, work + 2 * n, work + 3 * n);
         tau = plan.h + tau;
     }
     return tau;
@@ -144,7 +145,8 @@ void project_stand(StandState& state, double t1, double t2)
     double y[2];
     to_transformed(state, plan.tau_start, y);
     CachingStandSystem<M> system;
-    const double tau = integrate(plan, y, system);
+    double work[8];
+    const double tau = integrate(plan, y, 2, system, work);
     state = from_transformed(y, tau);
 }
 
