@@ -290,10 +290,12 @@ std::vector<StandTable> inventory_tables(std::span<const TableStand> stands, dou
             request.max_sdi = max_sdi;
             request.thinning_field = "thinnings";
             try {
-                result.table = yield_table(request);
+                result.table = t.regime ? yield_table(request, *t.regime) : yield_table(request);
                 result.status = "ok";
             } catch (const InputError& e) {
                 result.status = e.what();
+            } catch (const RegimeError& e) {
+                result.status = std::string("regime: ") + e.what();
             }
         }
     });
@@ -340,7 +342,8 @@ LongTables long_tables(std::size_t count, const std::function<std::string(std::s
         }
         const std::size_t last = table.table.rows.size() - 1;
         for (std::size_t k = 0; k <= last; ++k)
-            t.rows.push_back({i, &s, &table.table.rows[k], k == 0, stop && k == last ? why : std::string("ok")});
+            t.rows.push_back({i, &s, &table.table.rows[k], k == 0, stop && k == last ? why : std::string("ok"),
+                              &table.table, k});
     }
     return t;
 }

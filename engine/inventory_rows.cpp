@@ -17,7 +17,8 @@ using engine::shortest;
 
 const char* const kColumnNames[kInventoryColumns] = {"model", "age_yr", "trees_per_ha", "ba_m2_per_ha",
                                                      "site_m", "height_m", "height_age_yr", "shift_yr",
-                                                     "end_age_yr", "interval_yr", "merch_limit_cm", "thinnings"};
+                                                     "end_age_yr", "interval_yr", "merch_limit_cm", "thinnings",
+                                                     "regime"};
 
 // The text of a cell of a text column (model, thinnings); "" for empty.
 std::string text_of(const Cell& cell)
@@ -147,6 +148,26 @@ std::string read_stand(const InventoryRow& row, const RowDefaults& defaults, Inv
             } catch (const InputError& e) {
                 why = locate(e.what(), row);
             }
+        }
+        table->regime = nullptr;
+        if (why.empty() && defaults.regimes) {
+            const RegimeFile& file = *defaults.regimes;
+            const std::string name = row.has(C::regime) ? text_of(row.cell(C::regime)) : std::string();
+            std::string list;
+            for (const Regime& r : file.regimes) list += (list.empty() ? "'" : ", '") + r.name + "'";
+            if (name.empty() && file.regimes.size() == 1 && !row.has(C::regime)) {
+                table->regime = &file.regimes.front();
+            } else {
+                for (const Regime& r : file.regimes)
+                    if (r.name == name) table->regime = &r;
+                if (!table->regime)
+                    why = (row.has(C::regime) ? row.where(C::regime) : row.where() + " (regime)") + ": " +
+                          (name.empty() ? std::string("empty") : "'" + name + "' names no regime of " + file.file) +
+                          "; accepted: one of " + list;
+            }
+            if (why.empty() && !table->thinnings.empty())
+                why = row.where(C::thinnings) + ": thinnings are given together with the regime '" +
+                      table->regime->name + "'; accepted: thinnings or a regime, not both";
         }
     }
     if (!why.empty()) return why;

@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "sylvo/inventory.hpp"
+#include "sylvo/regime.hpp"
+#include "table_run.h"
 #include "values.h"
 
 namespace sylvo {
@@ -164,6 +166,8 @@ std::vector<double> row_ages(const TableRequest& request)
     return ages;
 }
 
+namespace engine {
+
 namespace {
 
 // The lowest site index a model takes (exclusive) and why, and the interval
@@ -186,6 +190,8 @@ void check_number(const char* field, double value, bool ok, const std::string& p
 {
     if (!ok) throw InputError(field, given(value) ? shortest(value) : "", given(value) ? problem : "is missing", accepted);
 }
+
+}  // namespace
 
 // The site index of the request, checked against the model's range.
 double resolve_site(const TableRequest& request)
@@ -298,7 +304,7 @@ bool append_no_stand(const YieldRow& row, double max_sdi, std::string& why)
     return false;
 }
 
-}  // namespace
+}  // namespace engine
 
 bool stand_stop_reason(double trees, double ba, double height, double sdi, double max_sdi, std::string& why)
 {
@@ -308,7 +314,7 @@ bool stand_stop_reason(double trees, double ba, double height, double sdi, doubl
     row.height = height;
     row.sdi = sdi;
     row.volume = 0.0;
-    return append_no_stand(row, max_sdi, why);
+    return engine::append_no_stand(row, max_sdi, why);
 }
 
 std::string stop_status(const TableStop& stop)
@@ -333,94 +339,30 @@ unsigned volume_notes(double ba, double volume, double merch_volume, bool with_m
 
 YieldTable yield_table(const TableRequest& request)
 {
-    check_request(request);
-    YieldTable table;
-    table.site = resolve_site(request);
-    const Model model = request.model;
-    const bool merch = given(request.merch_limit);
+    engine::check_request(request);
+    TableRequest bare = request;
+    bare.thinnings.clear();
+    return engine::run_table(bare, regime_from_thinnings(request.thinnings, request.thinning_field), true);
+}
 
-    auto measure = [&](double age, double trees, double ba) {
-        YieldRow row{};
-        row.age = age;
-        row.trees = trees;
-        row.ba = ba;
-        row.height = height_one(model, age, table.site, request.shift);
-        row.qmd = qmd(ba, trees);
-        row.sdi = stand_density_index(trees, row.qmd);
-        row.volume = volume_one(model, row.height, trees, ba);
-        row.merch_volume = merch ? merch_volume_one(model, row.height, trees, ba, request.merch_limit) : kNone;
-        row.notes = volume_notes(ba, row.volume, row.merch_volume, merch);
-        if (row.merch_volume < 0.0) row.merch_volume = 0.0;
-        row.removed_trees = row.removed_ba = row.removed_volume = kNone;
-        row.pai = kNone;
-        return row;
-    };
+const RowText* YieldTable::text(std::size_t row) const
+{
+    auto it = std::lower_bound(texts.begin(), texts.end(), row,
+                               [](const RowText& t, std::size_t r) { return t.row < r; });
+    return it != texts.end() && it->row == row ? &*it : nullptr;
+}
 
-    double removed_total = 0.0;  // all volume thinned so far (m3/ha)
-    double last_age = kNone, last_production = kNone;
-    // Fills in the increments and keeps the row, or records why the table
-    // ends there.
-    auto add = [&](YieldRow row) {
-        if (std::string why; append_no_stand(row, request.max_sdi, why)) {
-            table.stop = TableStop{row.age, row.after_thinning, why};
-            return false;
-        }
-        const double production = row.volume + removed_total;
-        row.mai = production / row.age;
-        if (given(last_age) && row.age > last_age) row.pai = (production - last_production) / (row.age - last_age);
-        last_age = row.age;
-        last_production = production;
-        table.notes |= row.notes;
-        table.rows.push_back(row);
-        return true;
-    };
+std::string YieldTable::row_note(std::size_t row) const
+{
+    std::string note = note_text(rows[row].notes);
+    if (const RowText* t = text(row); t && !t->note.empty()) note += (note.empty() ? "" : "; ") + t->note;
+    return note;
+}
 
-    double age = request.start_age, trees = request.trees, ba = request.ba;
-    auto thinning = request.thinnings.begin();
-    for (double next : row_ages(request)) {
-        if (next != age) {
-            const Stand s = grow_one(model, age, next, trees, ba);
-            trees = s.trees;
-            ba = s.ba;
-            age = next;
-        }
-        const YieldRow before = measure(age, trees, ba);
-        if (!add(before)) return table;
-        if (thinning == request.thinnings.end() || thinning->age != age) continue;
-
-        const std::string written = thinning->written.empty() ? format_thinning(*thinning) : thinning->written;
-        const std::string at = " at age " + shortest(age);
-        double trees_after = 0.0, ba_after = 0.0;
-        if (given(thinning->residual_trees)) {
-            trees_after = thinning->residual_trees;
-            if (!(trees_after < trees))
-                throw InputError(request.thinning_field, written,
-                                 "leaves " + shortest(trees_after) + " trees/ha, but the stand has only " +
-                                     shortest(trees) + at,
-                                 "fewer trees per hectare than the stand has at the thinning age");
-            ba_after = ba_after_one(model, thinning->p, trees, ba, trees_after);
-        } else {
-            ba_after = thinning->residual_ba;
-            if (!(ba_after < ba))
-                throw InputError(request.thinning_field, written,
-                                 "leaves " + shortest(ba_after) + " m2/ha of basal area, but the stand has only " +
-                                     shortest(ba) + at,
-                                 "less basal area than the stand has at the thinning age");
-            trees_after = tph_after_one(model, thinning->p, trees, ba, ba_after);
-        }
-        YieldRow after = measure(age, trees_after, ba_after);
-        after.after_thinning = true;
-        after.removed_trees = trees - trees_after;
-        after.removed_ba = ba - ba_after;
-        after.removed_volume = before.volume - after.volume;
-        if (after.removed_volume < 0.0) after.notes |= kNoteThinningGain;
-        if (std::isfinite(after.removed_volume)) removed_total += after.removed_volume;
-        if (!add(after)) return table;
-        trees = trees_after;
-        ba = ba_after;
-        ++thinning;
-    }
-    return table;
+std::string_view YieldTable::row_event(std::size_t row) const
+{
+    const RowText* t = text(row);
+    return t ? std::string_view(t->event) : std::string_view();
 }
 
 std::span<const char* const> yield_table_keys()
@@ -429,7 +371,7 @@ std::span<const char* const> yield_table_keys()
         "age_yr",           "height_m",               "trees_per_ha",         "ba_m2_per_ha",
         "qmd_cm",           "volume_m3_per_ha",       "merch_volume_m3_per_ha", "removed_trees_per_ha",
         "removed_ba_m2_per_ha", "removed_volume_m3_per_ha", "mai_m3_per_ha_yr", "pai_m3_per_ha_yr",
-        "sdi_per_ha",       "note",
+        "sdi_per_ha",       "event",                  "note",
     };
     return keys;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sylvo/engine.hpp"
+#include "sylvo/regime.hpp"
 #include "sylvo/yield_table.hpp"
 
 namespace sylvo {
@@ -73,6 +74,7 @@ struct TableStand {
     double interval = 5.0;
     double merch_limit = kNone;
     std::vector<Thinning> thinnings;
+    const Regime* regime = nullptr;  // the stand's regime (then no thinnings), kept by the caller
 };
 
 // The table of one stand of a tables run: its rows up to its end age or its
@@ -92,9 +94,9 @@ std::vector<StandTable> inventory_tables(std::span<const TableStand> stands, dou
 // The columns of an inventory the engine reads; column_name gives each its
 // name in a file or a data frame ("age_yr").
 enum class InventoryColumn {
-    model, age, trees, ba, site, height, height_age, shift, end_age, interval, merch_limit, thinnings
+    model, age, trees, ba, site, height, height_age, shift, end_age, interval, merch_limit, thinnings, regime
 };
-inline constexpr int kInventoryColumns = 12;
+inline constexpr int kInventoryColumns = 13;
 const char* column_name(InventoryColumn column);
 
 // One cell of a row as a front holds it: empty (a missing value), a number
@@ -131,6 +133,9 @@ struct RowDefaults {
     Model model = Model::a;
     double end_age = kNone, interval = 5.0, merch_limit = kNone;
     std::string end_age_option = "--end-age";
+    // The regimes a tables run may name in a `regime` column; with a file of
+    // one regime and no such column, every stand takes that one.
+    const RegimeFile* regimes = nullptr;
 };
 
 // Reads ROW into STAND (and, with TABLE, its table's end age, interval,
@@ -170,6 +175,8 @@ struct LongTableRow {
     const YieldRow* row;              // a row of the stand's table; nullptr for a stand without one
     bool first;                       // the first row of its table
     std::string status;               // "ok", why the table stops (its last row), or why there is none
+    const YieldTable* table = nullptr;  // the table ROW belongs to (its event and note: row_event, row_note)
+    std::size_t index = 0;            // ROW's index in it
 };
 struct LongTables {
     // The rows point into stands and tables: moved, never copied.

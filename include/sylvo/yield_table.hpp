@@ -127,6 +127,7 @@ struct YieldRow {
     double sdi;            // Reineke's stand density index per ha
     bool after_thinning;
     unsigned notes;        // Note bits
+    bool harvest;          // the final harvest: the whole stand removed (trees, basal area and volumes 0)
 };
 
 // Where and why a table stopped before its end age.
@@ -140,11 +141,28 @@ struct TableStop {
 // early at age 45: stand density index ...".
 std::string stop_status(const TableStop& stop);
 
+// What a regime did on a row: the event that happened there ("thin to SDI
+// 550: condition SDI 912.3 > 900") and the events skipped there, with why.
+struct RowText {
+    std::size_t row;
+    std::string event;  // empty where none happened
+    std::string note;   // skipped events, joined by "; "
+};
+
 struct YieldTable {
     double site = kNone;  // the site index used (m)
     std::vector<YieldRow> rows;
     std::optional<TableStop> stop;
     unsigned notes = 0;   // every note of every row
+    std::vector<RowText> texts;  // in row order, only for rows that have any
+    bool harvested = false;      // the last row is the final harvest
+
+    // The texts of row ROW, or nullptr.
+    const RowText* text(std::size_t row) const;
+    // The row's note: its volume notes and skipped events, joined by "; ".
+    std::string row_note(std::size_t row) const;
+    // The event of row ROW ("" for none).
+    std::string_view row_event(std::size_t row) const;
 };
 
 // Whether a stand with these values is no longer a stand (trees below 1 per

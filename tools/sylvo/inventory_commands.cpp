@@ -35,11 +35,11 @@ constexpr double kBlockTableRows = 1 << 17;  // rows of a block's tables, about 
 // The columns the commands read by name.
 enum Column : int {
     kId, kModel, kAge, kTrees, kBa, kSite, kHeight, kHeightAge, kShift,
-    kEndAge, kInterval, kMerchLimit, kThinnings, kColumns
+    kEndAge, kInterval, kMerchLimit, kThinnings, kRegime, kColumns
 };
 constexpr std::array<const char*, kColumns> kColumnNames = {
     "id", "model", "age_yr", "trees_per_ha", "ba_m2_per_ha", "site_m", "height_m", "height_age_yr", "shift_yr",
-    "end_age_yr", "interval_yr", "merch_limit_cm", "thinnings"};
+    "end_age_yr", "interval_yr", "merch_limit_cm", "thinnings", "regime"};
 
 struct Layout {
     std::vector<std::string> header;
@@ -710,9 +710,11 @@ int run_tables(const InventoryOptions& options)
                 for (double x : {y->age, y->height, y->trees, y->ba, y->qmd, y->volume, y->merch_volume,
                                  y->removed_trees, y->removed_ba, y->removed_volume, y->mai, y->pai, y->sdi})
                     row.number(x);
-                row.text(note_column(y->notes), true);
+                row.text(std::string(r.table->row_event(r.index)), true);
+                row.text(r.table->text(r.index) ? r.table->row_note(r.index) : note_column(y->notes), true);
             } else {
-                for (std::size_t k = 0; k + 2 < keys.size(); ++k) row.number(sylvo::kNone);  // all but note and status
+                for (std::size_t k = 0; k + 3 < keys.size(); ++k) row.number(sylvo::kNone);  // all but event, note and status
+                row.text("", true);
                 row.text("", true);
             }
             row.text(r.status);
