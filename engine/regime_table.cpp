@@ -360,8 +360,10 @@ YieldTable run_table(const TableRequest& request, const Regime& regime, bool str
                     const double mai_now = (current.volume + removed_total) / age;
                     const double mai_next = (next.volume + removed_total) / a;
                     if (!(mai_next < mai_now)) continue;
-                    why = "MAI culminates: " + brief(mai_now) + " m3/ha/yr at age " + shortest(age) + ", " +
-                          brief(mai_next) + " at " + shortest(a);
+                    char words[160];
+                    std::snprintf(words, sizeof words, "MAI culminates: %.4f m3/ha/yr at age %s, %.4f at %s", mai_now,
+                                  shortest(age).c_str(), mai_next, shortest(a).c_str());
+                    why = words;
                 } else if (!holds(c, current, why)) {
                     continue;
                 }
@@ -459,6 +461,26 @@ Regime regime_from_thinnings(const std::vector<Thinning>& thinnings, const std::
         regime.events.push_back(std::move(e));
     }
     return regime;
+}
+
+TableSummary summarize_table(const YieldTable& table)
+{
+    TableSummary s;
+    if (table.rows.empty()) return s;
+    const YieldRow& last = table.rows.back();
+    s.end_age = last.age;
+    s.standing_volume = last.volume;
+    s.production = last.mai * last.age;
+    s.removed_volume = 0.0;
+    s.harvested = table.harvested;
+    for (const YieldRow& row : table.rows) {
+        if (given(row.removed_volume) && std::isfinite(row.removed_volume)) s.removed_volume += row.removed_volume;
+        if (row.mai > s.max_mai || !given(s.max_mai)) {
+            s.max_mai = row.mai;
+            s.max_mai_age = row.age;
+        }
+    }
+    return s;
 }
 
 YieldTable yield_table(const TableRequest& request, const Regime& regime)

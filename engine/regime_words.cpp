@@ -81,11 +81,12 @@ std::vector<std::string> describe_regime(const Regime& regime)
             else if (c.to_age.given())
                 when += " up to " + number(c.to_age);
             if (c.min_years_since_thinning.given())
-                when += ", at least " + number(c.min_years_since_thinning) + " years after the last thinning";
+                when += ", at least " + number(c.min_years_since_thinning) + " years apart,";
             break;
         }
         }
-        std::string line = when + " " + describe_action(e);
+        std::string line =
+            e.action == EventAction::harvest ? describe_action(e) + " " + when : when + " " + describe_action(e);
         std::string minimum;
         if (e.min_trees.given()) minimum += number(e.min_trees) + " trees/ha";
         if (e.min_ba.given()) minimum += (minimum.empty() ? "" : ", ") + number(e.min_ba) + " m2/ha";

@@ -148,4 +148,19 @@ Regime regime_from_thinnings(const std::vector<Thinning>& thinnings, const std::
 // which event and why.
 YieldTable yield_table(const TableRequest& request, const Regime& regime);
 
+// What a table comes to, for comparing regimes: the last row's age, the
+// total production (standing plus all removed volume), the volume removed
+// (thinnings and harvest), the highest MAI and the first age it is reached,
+// and the volume standing at the end (0 after the harvest).
+struct TableSummary {
+    double end_age = kNone;
+    double production = kNone;     // m3/ha
+    double removed_volume = kNone; // m3/ha
+    double max_mai = kNone;        // m3/ha/yr
+    double max_mai_age = kNone;    // yr
+    double standing_volume = kNone;// m3/ha
+    bool harvested = false;
+};
+TableSummary summarize_table(const YieldTable& table);
+
 }  // namespace sylvo

@@ -30,7 +30,7 @@ TOOL = LIB_DIR = None
 MODELS = {"A": ref.SylvoA, "B": ref.SylvoB, "C": ref.SylvoC}
 KEYS = ["age_yr", "height_m", "trees_per_ha", "ba_m2_per_ha", "qmd_cm", "volume_m3_per_ha",
         "merch_volume_m3_per_ha", "removed_trees_per_ha", "removed_ba_m2_per_ha",
-        "removed_volume_m3_per_ha", "mai_m3_per_ha_yr", "pai_m3_per_ha_yr", "sdi_per_ha", "note"]
+        "removed_volume_m3_per_ha", "mai_m3_per_ha_yr", "pai_m3_per_ha_yr", "sdi_per_ha", "event", "note"]
 # The built-in example of the README (sylvo with no arguments).
 EXAMPLE = ["--site", 24, "--start-age", 10, "--trees", 1800, "--ba", 6, "--end-age", 35,
            "--merch-limit", 12, "--thin", "20:tph=800:p=20"]
@@ -130,6 +130,8 @@ def reference_table(model, site, shift, start, tph, ba, ages, thinnings, limit, 
             n2, b2 = ((residual, lib.SylvoBaAfter(p, n, b, residual)) if kind == "tph"
                       else (lib.SylvoTphAfter(p, n, b, residual), residual))
             after = measure(a, n2, b2, (n - n2, b - b2, before["volume_m3_per_ha"]))
+            target = f"{num(residual)} trees/ha" if kind == "tph" else f"{num(residual)} m2/ha of basal area"
+            after["event"] = f"thin to {target} (p {num(p)}): at age {num(a)}"
             removed_total += after["removed_volume_m3_per_ha"]
             stop = keep(after)
             if stop:
@@ -138,13 +140,19 @@ def reference_table(model, site, shift, start, tph, ba, ages, thinnings, limit, 
     return rows, None
 
 
+def num(x):
+    """A number as the tool writes it in words: 800, 27.5."""
+    text = repr(float(x))
+    return text[:-2] if text.endswith(".0") else text
+
+
 class Tables(unittest.TestCase):
     def assert_rows(self, got, expected):
         self.assertEqual([r["age_yr"] for r in got], [r["age_yr"] for r in expected])
         for g, e in zip(got, expected):
             self.assertEqual(list(g), KEYS)
             for key in KEYS:
-                if key == "note":
+                if key in ("note", "event"):
                     self.assertEqual(g[key], e[key], g["age_yr"])
                 elif e[key] is None:
                     self.assertIsNone(g[key], (key, g["age_yr"]))
@@ -264,7 +272,7 @@ class Tables(unittest.TestCase):
 def aligned_columns(text):
     """The aligned table's rows as lists of cells, cut at the right edges of
     the labels (every column is right-aligned)."""
-    lines = text.split("\n\n", 1)[1].splitlines()
+    lines = text.split("\n\n", 2)[1].splitlines()  # up to the events listed under it
     edges, pos = [], 0
     for label in lines[0].split():
         pos = lines[0].index(label, pos) + len(label)
@@ -288,7 +296,10 @@ class Formats(unittest.TestCase):
         self.assertEqual(len(rows), len(self.doc["rows"]))
         for got, want in zip(rows, self.doc["rows"]):
             for key in KEYS:
-                self.assertEqual(float(got[key]) if got[key] else None, want[key], key)
+                if key == "event":
+                    self.assertEqual(got[key] or None, want[key])
+                else:
+                    self.assertEqual(float(got[key]) if got[key] else None, want[key], key)
 
     def test_aligned_table_holds_the_json_values_by_column(self):
         code, out, _ = run(*EXAMPLE)

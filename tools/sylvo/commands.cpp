@@ -12,7 +12,9 @@
 #include "numbers.h"
 #include "output.h"
 #include "plot.h"
+#include "sylvo/regime.hpp"
 #include "sylvo/yield_table.hpp"
+#include <nlohmann/json.hpp>
 
 namespace sylvo_tool {
 
@@ -114,13 +116,57 @@ int answer(const CommonOptions& common, const Library& library, const std::vecto
 
 }  // namespace
 
+namespace {
+
+// The stand of a table under a regime: the options' stand, or the example
+// stand without its thinning.
+sylvo::TableRequest regime_stand(const Library& library, const Values& values)
+{
+    if (!values.thinnings.empty())
+        throw InputError("--thin", values.thinnings.front(), "is given together with --regime",
+                         "thinnings in the regime file, or --thin without --regime");
+    sylvo::TableRequest request = no_stand_given(values) ? example_stand(library.id()) : stand_from(library, values);
+    request.thinnings.clear();
+    return request;
+}
+
+// The regimes --regime-name chooses (all of a file for none, when ALL).
+std::vector<const sylvo::Regime*> chosen(const sylvo::RegimeFile& file, const Values& values, bool all)
+{
+    std::vector<const sylvo::Regime*> out;
+    if (values.regime_names.empty()) {
+        if (all)
+            for (const sylvo::Regime& r : file.regimes) out.push_back(&r);
+        else
+            out.push_back(&file.pick(""));
+    }
+    for (const std::string& name : values.regime_names) {
+        if (name.empty()) throw InputError("--regime-name", "", "is empty", "the name of a regime of " + file.file);
+        out.push_back(&file.pick(name));
+    }
+    return out;
+}
+
+}  // namespace
+
 int run_table(const CommonOptions& common, const Values& values)
 {
+    if (!values.regime_file.empty() && values.regime_names.size() > 1) return run_compare(common, values);
     const auto library = load(common);
     if (!values.plot.empty()) check_plot_file(values.plot);
-    const sylvo::TableRequest request =
-        no_stand_given(values) ? example_stand(library->id()) : stand_from(*library, values);
-    const sylvo::YieldTable table = sylvo::yield_table(request);
+    std::optional<sylvo::RegimeFile> file;
+    const sylvo::Regime* regime = nullptr;
+    if (!values.regime_file.empty()) {
+        file = sylvo::read_regimes(values.regime_file);
+        regime = chosen(*file, values, false).front();
+    } else if (!values.regime_names.empty()) {
+        throw InputError("--regime-name", values.regime_names.front(), "is given without --regime",
+                         "--regime FILE with it");
+    }
+    const sylvo::TableRequest request = regime ? regime_stand(*library, values)
+                                        : no_stand_given(values) ? example_stand(library->id())
+                                                                 : stand_from(*library, values);
+    const sylvo::YieldTable table = regime ? sylvo::yield_table(request, *regime) : sylvo::yield_table(request);
     std::string stop;
     if (table.stop)
         stop = "the stand is no longer a stand at age " + shortest(table.stop->age) +
@@ -134,9 +180,14 @@ int run_table(const CommonOptions& common, const Values& values)
                       "), site index " + fixed(table.site, 2) + " m",
                   stop);
     }
-    write_yield_table(std::cout, format_of(common), *library, request, table);
+    write_yield_table(std::cout, format_of(common), *library, request, table, regime);
     std::cout.flush();
     for (const std::string& line : sylvo::note_kinds(table.notes)) std::cerr << "sylvo: warning: " << line << '\n';
+    std::size_t skipped = 0;
+    for (const sylvo::RowText& t : table.texts) skipped += !t.note.empty();
+    if (skipped)
+        std::cerr << "sylvo: warning: " << skipped << " row" << (skipped == 1 ? " says" : "s say")
+                  << " that an event was skipped or not due, and why (the note column)\n";
     if (!table.stop) return kOk;
     std::cerr << "sylvo: " << stop << "; the table stops before this row\n";
     return kOutOfRange;
@@ -258,6 +309,134 @@ int run_grow(const CommonOptions& common, const Values& v)
                    {column("ba_m2_per_ha", "basal area", "m2/ha", 3), valid ? Cell(ba) : std::nullopt}},
                   "no result: " + library->model().name + " leaves its valid range: the projection gives " +
                       shortest(tph) + " trees/ha and " + shortest(ba) + " m2/ha");
+}
+
+}  // namespace sylvo_tool
+
+namespace sylvo_tool {
+
+int run_regime_check(const std::string& path)
+{
+    const sylvo::RegimeFile file = sylvo::read_regimes(path);
+    std::cout << path << ": " << file.regimes.size() << (file.regimes.size() == 1 ? " regime" : " regimes")
+              << ", valid\n";
+    for (const sylvo::Regime& r : file.regimes) {
+        std::cout << "\nregime '" << r.name << "'";
+        bool conditions = false;
+        for (const sylvo::RegimeEvent& e : r.events) conditions = conditions || e.timing == sylvo::EventTiming::when;
+        if (conditions) std::cout << " (conditions checked every " << shortest(r.check_every.value) << " yr)";
+        std::cout << ":\n";
+        for (const std::string& line : sylvo::describe_regime(r)) std::cout << "  " << line << '\n';
+        const auto free = sylvo::search_numbers(r);
+        if (!free.empty()) {
+            std::cout << "  searched by `sylvo optimize`:";
+            for (const sylvo::RegimeNumber* n : free) std::cout << ' ' << n->place.pointer;
+            std::cout << '\n';
+        }
+    }
+    return kOk;
+}
+
+int run_compare(const CommonOptions& common, const Values& values)
+{
+    using json = nlohmann::ordered_json;
+    if (values.regime_file.empty())
+        throw InputError("--regime", "", "is missing", "a regime file whose regimes are compared");
+    const auto library = load(common);
+    const sylvo::RegimeFile file = sylvo::read_regimes(values.regime_file);
+    const std::vector<const sylvo::Regime*> regimes = chosen(file, values, true);
+    const sylvo::TableRequest request = regime_stand(*library, values);
+    std::vector<sylvo::YieldTable> tables;
+    for (const sylvo::Regime* r : regimes) tables.push_back(sylvo::yield_table(request, *r));
+    const Format format = format_of(common);
+    auto number = [](double x) { return std::isfinite(x) ? json(x) : json(nullptr); };
+
+    if (format == Format::Json) {
+        json doc = json::object();
+        doc["regimes"] = json::array();
+        for (std::size_t k = 0; k < regimes.size(); ++k) {
+            std::ostringstream one;
+            write_yield_table(one, Format::Json, *library, request, tables[k], regimes[k]);
+            json entry = json::parse(one.str());
+            const sylvo::TableSummary s = sylvo::summarize_table(tables[k]);
+            entry["summary"] = {{"regime", regimes[k]->name},
+                                {"end_age_yr", number(s.end_age)},
+                                {"production_m3_per_ha", number(s.production)},
+                                {"removed_volume_m3_per_ha", number(s.removed_volume)},
+                                {"max_mai_m3_per_ha_yr", number(s.max_mai)},
+                                {"max_mai_age_yr", number(s.max_mai_age)},
+                                {"standing_volume_m3_per_ha", number(s.standing_volume)},
+                                {"harvested", s.harvested}};
+            doc["regimes"].push_back(entry);
+        }
+        std::cout << doc.dump(2) << '\n';
+    } else if (format == Format::Csv) {
+        bool header = true;
+        for (std::size_t k = 0; k < regimes.size(); ++k) {
+            std::ostringstream one;
+            write_yield_table(one, Format::Csv, *library, request, tables[k], regimes[k]);
+            std::istringstream lines(one.str());
+            std::string line;
+            bool first = true;
+            while (std::getline(lines, line)) {
+                if (first) {
+                    first = false;
+                    if (!header) continue;
+                    header = false;
+                    std::cout << "regime," << line << '\n';
+                    continue;
+                }
+                std::cout << csv_field(regimes[k]->name) << ',' << line << '\n';
+            }
+        }
+    } else {
+        std::cout << "Regimes compared, " << library->model().name << " (version " << fixed(library->version(), 1)
+                  << "), site index " << fixed(tables.front().site, 2) << " m, from age " << shortest(request.start_age)
+                  << " to " << shortest(request.end_age) << "\n\n";
+        std::vector<Column> columns{{"regime", "regime", "", -3},
+                                    {"end_age_yr", "end", "yr", -1},
+                                    {"production_m3_per_ha", "production", "m3/ha", 1},
+                                    {"removed_volume_m3_per_ha", "removed", "m3/ha", 1},
+                                    {"max_mai_m3_per_ha_yr", "highest MAI", "m3/ha/yr", 2},
+                                    {"max_mai_age_yr", "at age", "yr", -1},
+                                    {"standing_volume_m3_per_ha", "standing", "m3/ha", 1}};
+        std::vector<std::vector<std::string>> text{{}, {}};
+        for (const Column& c : columns) {
+            text[0].push_back(c.label);
+            text[1].push_back(c.unit);
+        }
+        for (std::size_t k = 0; k < regimes.size(); ++k) {
+            const sylvo::TableSummary s = sylvo::summarize_table(tables[k]);
+            auto f = [](double x, int d) { return std::isfinite(x) ? (d < 0 ? shortest(x) : fixed(x, d)) : std::string(); };
+            text.push_back({regimes[k]->name, f(s.end_age, -1), f(s.production, 1), f(s.removed_volume, 1),
+                            f(s.max_mai, 2), f(s.max_mai_age, -1), f(s.standing_volume, 1)});
+        }
+        std::vector<std::size_t> width(columns.size(), 0);
+        for (const auto& line : text)
+            for (std::size_t i = 0; i < line.size(); ++i) width[i] = std::max(width[i], line[i].size());
+        for (const auto& line : text) {
+            std::string out;
+            for (std::size_t i = 0; i < line.size(); ++i) {
+                const std::string pad(width[i] - line[i].size(), ' ');
+                out += (i ? "  " : "") + (i == 0 ? line[i] + pad : pad + line[i]);
+            }
+            out.erase(out.find_last_not_of(' ') + 1);
+            std::cout << out << '\n';
+        }
+        for (std::size_t k = 0; k < regimes.size(); ++k) {
+            std::cout << '\n';
+            write_yield_table(std::cout, Format::Table, *library, request, tables[k], regimes[k]);
+        }
+    }
+    std::cout.flush();
+    int status = kOk;
+    for (std::size_t k = 0; k < regimes.size(); ++k)
+        if (tables[k].stop) {
+            std::cerr << "sylvo: regime '" << regimes[k]->name << "': the stand is no longer a stand at age "
+                      << shortest(tables[k].stop->age) << ": " << tables[k].stop->reason << '\n';
+            status = kOutOfRange;
+        }
+    return status;
 }
 
 }  // namespace sylvo_tool

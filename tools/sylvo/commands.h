@@ -19,6 +19,8 @@ struct Values {
     std::optional<double> age, p, to_trees, to_ba, max_sdi;
     std::vector<std::string> thinnings;  // --thin, as written
     std::string plot;                    // --plot FILE.png|FILE.svg, or empty
+    std::string regime_file;             // --regime FILE, or empty
+    std::vector<std::string> regime_names;  // --regime-name, as given
 };
 
 // Each returns the exit status; bad input throws InputError.
@@ -29,6 +31,11 @@ int run_site(const CommonOptions& common, const Values& values);
 int run_volume(const CommonOptions& common, const Values& values);
 int run_thin(const CommonOptions& common, const Values& values);
 int run_grow(const CommonOptions& common, const Values& values);
+// sylvo regime check FILE: validates, then prints each regime in words.
+int run_regime_check(const std::string& file);
+// sylvo compare: the stand's table under several regimes, one long table
+// and a summary per regime.
+int run_compare(const CommonOptions& common, const Values& values);
 
 // Limits the tool puts on its inputs.
 inline constexpr double kMaxAge = 1000.0;  // years

@@ -645,8 +645,13 @@ int run_tables(const InventoryOptions& options)
 {
     const double max_sdi = options.max_sdi.value_or(sylvo::kDefaultMaxSdi);
     const sylvo::Options engine = engine_options(options);
-    const Defaults defaults = defaults_of(options);
+    Defaults defaults = defaults_of(options);
     const bool json = options.format == "json";
+    std::optional<sylvo::RegimeFile> regimes;
+    if (!options.regimes.empty()) {
+        regimes = sylvo::read_regimes(options.regimes);
+        defaults.regimes = &*regimes;
+    }
 
     std::vector<const char*> keys;
     for (const char* k : sylvo::yield_table_keys()) keys.push_back(k);
@@ -655,6 +660,13 @@ int run_tables(const InventoryOptions& options)
     const auto in = open_input(options.input);
     CsvReader reader(in->file);
     const Layout layout = read_header(reader, options.input, true, keys, json);
+    if (regimes && regimes->regimes.size() > 1 && !layout.has(kRegime))
+        throw InputError("--input", options.input,
+                         "has no column regime, and " + options.regimes + " holds several regimes",
+                         "a column regime naming each stand's regime, or a regime file of one regime");
+    if (!regimes && layout.has(kRegime))
+        throw InputError("--input", options.input, "has a column regime, but no --regimes file is given",
+                         "--regimes FILE with the regimes the column names");
     if (!layout.has(kEndAge) && !options.end_age)
         throw InputError("--input", options.input, "lacks the column end_age_yr, and no --end-age is given",
                          "a column end_age_yr, or --end-age for every stand");

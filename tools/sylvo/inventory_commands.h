@@ -18,6 +18,7 @@ struct InventoryOptions {
     std::optional<double> max_sdi;
     std::string mode = "exact";
     int threads = 0;
+    std::string regimes;                   // tables: a regime file (a `regime` column names each stand's)
 };
 
 // Each returns the exit status; a file that cannot be used throws InputError.

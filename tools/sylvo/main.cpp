@@ -11,6 +11,7 @@
 
 #include "commands.h"
 #include "inventory_commands.h"
+#include "sylvo/regime.hpp"
 #include "sylvo/yield_table.hpp"
 #include "errors.h"
 #include "numbers.h"
@@ -141,6 +142,7 @@ struct Cli {
     InventoryOptions inventory;
     // The table's options as `sylvo` itself takes them (without `table`).
     std::vector<CLI::Option*> top_level_numbers;
+    std::string regime_check_file;
 
     CLI::Option* add_number(CLI::App* command, const std::string& name, std::optional<double>& slot,
                             const std::string& description, const std::string& unit, const CLI::Validator& check)
@@ -216,6 +218,19 @@ struct Cli {
             ->type_name("AGE:tph=N:p=P|AGE:ba=B:p=P")
             ->expected(1)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        auto regime = table->add_option("--regime", values.regime_file,
+                                        "A regime file (JSON: thinnings by age, every so many years or when a "
+                                        "condition holds, to trees, basal area, SDI, relative density or a share, "
+                                        "and the final harvest); the table runs under it. Excludes --thin")
+                          ->type_name("FILE");
+        table
+            ->add_option("--regime-name", values.regime_names,
+                         "The regime of the file to run, for a file of several; given more than once, the "
+                         "regimes are compared as `sylvo compare` does")
+            ->type_name("NAME")
+            ->expected(1)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+            ->needs(regime);
         table->add_option("--plot", values.plot,
                           "Also draw the table to FILE.png or FILE.svg: volumes, height, basal area and trees over "
                           "age with the removals at thinnings, MAI and PAI with the culmination of MAI (drawn by "
@@ -316,7 +331,28 @@ struct Cli {
                              "end_age_yr", "YEARS", age_check("an age"));
         add_inventory_number(tables, "--interval", inventory.interval, "Years between rows of the rows without "
                              "interval_yr (default 5)", "YEARS", positive("a number of years"));
+        tables->add_option("--regimes", inventory.regimes,
+                           "A regime file: each stand's table runs under the regime its `regime` column names "
+                           "(with a file of one regime and no such column, every stand's)")
+            ->type_name("FILE");
         tables->footer(kTablesFooter);
+
+        CLI::App* regime = app.add_subcommand("regime", "Regime files: `sylvo regime check FILE` validates one and "
+                                                        "prints each regime in plain words");
+        regime->require_subcommand(1, 1);
+        CLI::App* check = regime->add_subcommand("check", "Validate a regime file and print each regime in words");
+        check->add_option("file", regime_check_file, "The regime file (JSON)")->type_name("FILE")->required();
+        check->footer("Exit status 0: the file is valid; 2: it is refused, with one line naming the file, the line "
+                      "and column, the JSON pointer, what is wrong and what is accepted.");
+
+        CLI::App* compare = app.add_subcommand(
+            "compare", "One stand's tables under several regimes of a file (--regime, --regime-name repeatable; "
+                       "default all): one long table with a regime column, and a summary per regime");
+        add_common(compare);
+        add_table_options(compare);
+        compare->footer("The stand's options are those of `sylvo table`. The summary gives, per regime, the last "
+                        "row's age, the total production (standing plus all removed volume), the volume removed, the "
+                        "highest MAI and the age it is reached, and the volume standing at the end.");
 
         CLI::App* q = query("height", "Dominant height (m) at an age for a site index (SylvoHeight)");
         add_number(q, "--age", values.age, "Age (years)", "YEARS", age_check("an age"))->required();
@@ -399,6 +435,8 @@ struct Cli {
         if (command == "volume") return run_volume(common, values);
         if (command == "thin") return run_thin(common, values);
         if (command == "grow") return run_grow(common, values);
+        if (command == "regime") return run_regime_check(regime_check_file);
+        if (command == "compare") return run_compare(common, values);
         if (command == "project" || command == "tables") {
             for (auto& [option, slot] : inventory_numbers)
                 if (option->count()) *slot = parse_number(option->results().back());
@@ -455,6 +493,9 @@ int main(int argc, char** argv)
         for (const auto& [column, option] : options)
             if (field == column) field = option;
         std::cerr << "sylvo: " << InputError(field, e.value(), e.problem(), e.accepted()).what() << '\n';
+        return kBadInput;
+    } catch (const sylvo::RegimeError& e) {
+        std::cerr << "sylvo: " << e.what() << '\n';
         return kBadInput;
     } catch (const sylvo::EngineError& e) {
         std::cerr << "sylvo: " << e.what() << '\n';

@@ -36,7 +36,7 @@ Cell cell(double x) { return std::isnan(x) ? std::nullopt : Cell(x); }
 std::vector<Cell> cells(const sylvo::YieldRow& row)
 {
     return {row.age,          row.height,          row.trees,           row.ba,
-            row.qmd,          row.volume,          cell(row.merch_volume), cell(row.removed_trees),
+            cell(row.qmd),    row.volume,          cell(row.merch_volume), cell(row.removed_trees),
             cell(row.removed_ba), cell(row.removed_volume), row.mai,     cell(row.pai),
             row.sdi};
 }
@@ -77,7 +77,6 @@ json model_json(const Library& library)
     return {{"model", library.model().id}, {"version", library.version()}};
 }
 
-std::string note_or_empty(unsigned notes) { return sylvo::note_text(notes); }
 
 }  // namespace
 
@@ -113,7 +112,7 @@ std::string csv_field(const std::string& text)
 }
 
 void write_yield_table(std::ostream& out, Format format, const Library& library, const sylvo::TableRequest& request,
-                       const sylvo::YieldTable& table)
+                       const sylvo::YieldTable& table, const sylvo::Regime* regime)
 {
     const auto& columns = yield_table_columns();
     std::vector<std::vector<Cell>> rows;
@@ -142,14 +141,19 @@ void write_yield_table(std::ostream& out, Format format, const Library& library,
                                         {"residual_trees_per_ha", to_json(cell(t.residual_trees))},
                                         {"residual_ba_m2_per_ha", to_json(cell(t.residual_ba))},
                                         {"p", t.p}});
+        doc["regime"] = regime ? json::parse(regime->document) : json(nullptr);
         doc["rows"] = json::array();
         for (size_t r = 0; r < rows.size(); ++r) {
             json object = json::object();
             for (size_t i = 0; i < columns.size(); ++i) object[columns[i].key] = to_json(rows[r][i]);
-            const unsigned notes = table.rows[r].notes;
-            object["note"] = notes ? json(sylvo::note_text(notes)) : json(nullptr);
+            const std::string_view event = table.row_event(r);
+            object["event"] = event.empty() ? json(nullptr) : json(std::string(event));
+            const std::string note = table.row_note(r);
+            object["note"] = note.empty() ? json(nullptr) : json(note);
+            if (table.rows[r].harvest) object["harvest"] = true;
             doc["rows"].push_back(object);
         }
+        doc["harvested"] = table.harvested;
         doc["stopped"] = table.stop ? json{{"age_yr", table.stop->age},
                                            {"after_thinning", table.stop->after_thinning},
                                            {"reason", table.stop->reason}}
@@ -159,10 +163,10 @@ void write_yield_table(std::ostream& out, Format format, const Library& library,
     }
     if (format == Format::Csv) {
         for (size_t i = 0; i < columns.size(); ++i) out << columns[i].key << ',';
-        out << "note\n";
+        out << "event,note\n";
         for (size_t r = 0; r < rows.size(); ++r) {
             for (size_t i = 0; i < columns.size(); ++i) out << csv_text(rows[r][i]) << ',';
-            out << csv_field(note_or_empty(table.rows[r].notes)) << '\n';
+            out << csv_field(std::string(table.row_event(r))) << ',' << csv_field(table.row_note(r)) << '\n';
         }
         return;
     }
@@ -180,6 +184,13 @@ void write_yield_table(std::ostream& out, Format format, const Library& library,
         else
             out << shortest(t.residual_ba) << " m2/ha of basal area";
         out << " (p " << shortest(t.p) << ")\n";
+    }
+    if (regime) {
+        out << "regime '" << regime->name << "'";
+        if (regime->events.empty()) out << ": no thinning and no harvest";
+        out << '\n';
+        for (const std::string& line : sylvo::describe_regime(*regime))
+            if (!regime->events.empty()) out << "  " << line << '\n';
     }
     out << '\n';
     // Rows with volume anomalies get marks (1, 2, ...) explained under the
@@ -202,6 +213,14 @@ void write_yield_table(std::ostream& out, Format format, const Library& library,
             std::string text = sylvo::note_text(kinds[k]);
             if (kinds[k] == sylvo::kNoteMerchNegative) text += ", shown as 0";
             out << "note " << k + 1 << ": " << text << '\n';
+        }
+    }
+    if (!table.texts.empty()) {
+        out << '\n';
+        for (const sylvo::RowText& t : table.texts) {
+            const std::string age = age_text(table.rows[t.row].age);
+            if (!t.event.empty()) out << "age " << age << ": " << t.event << '\n';
+            if (!t.note.empty()) out << "age " << age << ": " << t.note << '\n';
         }
     }
 }

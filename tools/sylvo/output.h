@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "library.h"
+#include "sylvo/regime.hpp"
 #include "sylvo/yield_table.hpp"
 
 namespace sylvo_tool {
@@ -30,9 +31,11 @@ using Cell = std::optional<double>;
 const std::vector<Column>& yield_table_columns();
 
 // The table of a stand: for people (aligned, rows with volume anomalies
-// marked and the marks explained under it), CSV or JSON.
+// marked and the marks explained under it, the regime's events listed under
+// it), CSV or JSON. REGIME: the regime the table was made under, if any
+// (JSON carries it as read).
 void write_yield_table(std::ostream& out, Format format, const Library& library, const sylvo::TableRequest& request,
-                       const sylvo::YieldTable& table);
+                       const sylvo::YieldTable& table, const sylvo::Regime* regime = nullptr);
 
 // A field for CSV: quoted (RFC 4180) where it holds a comma, a quote or a
 // line break.
