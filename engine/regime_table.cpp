@@ -402,11 +402,11 @@ YieldTable run_table(const TableRequest& request, const Regime& regime, bool str
                 after.removed_volume = current.volume - after.volume;
                 std::string small;
                 if (given(e.min_trees.value) && !(after.removed_trees >= e.min_trees.value))
-                    small = brief(after.removed_trees) + " trees/ha, below the minimum " + shortest(e.min_trees.value);
+                    small = brief(after.removed_trees) + " trees/ha, is below the minimum " + shortest(e.min_trees.value) + " trees/ha";
                 else if (given(e.min_ba.value) && !(after.removed_ba >= e.min_ba.value))
-                    small = brief(after.removed_ba) + " m2/ha, below the minimum " + shortest(e.min_ba.value);
+                    small = brief(after.removed_ba) + " m2/ha, is below the minimum " + shortest(e.min_ba.value) + " m2/ha";
                 else if (given(e.min_volume.value) && !(after.removed_volume >= e.min_volume.value))
-                    small = brief(after.removed_volume) + " m3/ha, below the minimum " + shortest(e.min_volume.value);
+                    small = brief(after.removed_volume) + " m3/ha, is below the minimum " + shortest(e.min_volume.value) + " m3/ha";
                 if (small.empty()) {
                     if (after.removed_volume < 0.0) after.notes |= kNoteThinningGain;
                     if (std::isfinite(after.removed_volume)) removed_total += after.removed_volume;
