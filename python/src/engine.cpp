@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "sylvo/csv.hpp"
 #include "sylvo/engine.hpp"
 #include "sylvo/inventory.hpp"
+#include "sylvo/regime.hpp"
 #include "sylvo/yield_table.hpp"
 
 namespace py = pybind11;
@@ -95,10 +97,10 @@ void batch4(const std::string& model, const py::array& w, const py::array& x, co
 // field, None an empty cell, a float or int its value).
 
 enum Column { kModel, kAge, kTrees, kBa, kSite, kHeight, kHeightAge, kShift, kEndAge, kInterval, kMerchLimit,
-              kThinnings, kColumns };
+              kThinnings, kRegime, kColumns };
 const char* const kColumnNames[kColumns] = {"model", "age_yr", "trees_per_ha", "ba_m2_per_ha", "site_m",
                                             "height_m", "height_age_yr", "shift_yr", "end_age_yr",
-                                            "interval_yr", "merch_limit_cm", "thinnings"};
+                                            "interval_yr", "merch_limit_cm", "thinnings", "regime"};
 
 struct ColumnData {
     int position = 0;  // 1-based position in the data frame, 0: absent
@@ -222,30 +224,31 @@ py::array_t<double> to_array(std::vector<double>&& v)
 // The numeric columns of a table's rows, by the table's keys.
 struct RowColumns {
     std::vector<std::vector<double>> numbers = std::vector<std::vector<double>>(13);
-    std::vector<std::string> notes;
+    std::vector<std::string> events, notes;
 
-    void add(const sylvo::YieldRow& r)
+    // Row I of TABLE, with its event and note.
+    void add(const sylvo::YieldTable& table, std::size_t i)
     {
+        const sylvo::YieldRow& r = table.rows[i];
         const double v[13] = {r.age, r.height, r.trees, r.ba, r.qmd, r.volume, r.merch_volume, r.removed_trees,
                               r.removed_ba, r.removed_volume, r.mai, r.pai, r.sdi};
         for (int k = 0; k < 13; ++k) numbers[k].push_back(v[k]);
-        notes.push_back(sylvo::note_text(r.notes));
+        events.emplace_back(table.row_event(i));
+        notes.push_back(table.row_note(i));
     }
     void add_empty()
     {
         for (auto& n : numbers) n.push_back(sylvo::kNone);
+        events.emplace_back();
         notes.emplace_back();
     }
     py::dict dict()
     {
         const auto keys = sylvo::yield_table_keys();
         py::dict d;
-        for (std::size_t k = 0; k < keys.size(); ++k) {
-            if (k < numbers.size())
-                d[keys[k]] = to_array(std::move(numbers[k]));
-            else
-                d[keys[k]] = py::cast(notes);
-        }
+        for (std::size_t k = 0; k < numbers.size(); ++k) d[keys[k]] = to_array(std::move(numbers[k]));
+        d["event"] = py::cast(events);
+        d["note"] = py::cast(notes);
         return d;
     }
 };
@@ -254,7 +257,8 @@ double none_if(const py::object& x) { return x.is_none() ? sylvo::kNone : x.cast
 
 py::dict yield_table(const std::string& model, py::object site, py::object height, py::object height_age,
                      double shift, double start_age, double trees, double ba, double end_age, double interval,
-                     py::object merch_limit, const std::vector<std::string>& thinnings, double max_sdi)
+                     py::object merch_limit, const std::vector<std::string>& thinnings, double max_sdi,
+                     const std::string& regime_text, const std::string& regime_source, const std::string& regime_name)
 {
     sylvo::TableRequest request;
     request.model = sylvo::parse_model(model);
@@ -272,14 +276,33 @@ py::dict yield_table(const std::string& model, py::object site, py::object heigh
     request.thinning_field = "thinnings";
     for (const std::string& t : thinnings)
         for (sylvo::Thinning& one : sylvo::parse_thinnings(t, "thinnings")) request.thinnings.push_back(std::move(one));
+    std::optional<sylvo::RegimeFile> file;
+    const sylvo::Regime* regime = nullptr;
+    if (!regime_source.empty()) {
+        file = sylvo::parse_regimes(regime_text, regime_source);
+        regime = &file->pick(regime_name);
+    }
     sylvo::YieldTable table;
     {
         py::gil_scoped_release release;
-        table = sylvo::yield_table(request);
+        table = regime ? sylvo::yield_table(request, *regime) : sylvo::yield_table(request);
     }
     RowColumns rows;
-    for (const sylvo::YieldRow& r : table.rows) rows.add(r);
+    for (std::size_t i = 0; i < table.rows.size(); ++i) rows.add(table, i);
     py::dict result;
+    result["regime"] = regime ? py::cast(regime->document) : py::none();
+    result["regime_name"] = regime ? py::cast(regime->name) : py::none();
+    result["harvested"] = table.harvested;
+    const sylvo::TableSummary summary = sylvo::summarize_table(table);
+    py::dict s;
+    s["end_age_yr"] = summary.end_age;
+    s["production_m3_per_ha"] = summary.production;
+    s["removed_volume_m3_per_ha"] = summary.removed_volume;
+    s["max_mai_m3_per_ha_yr"] = summary.max_mai;
+    s["max_mai_age_yr"] = summary.max_mai_age;
+    s["standing_volume_m3_per_ha"] = summary.standing_volume;
+    s["harvested"] = summary.harvested;
+    result["summary"] = s;
     result["columns"] = rows.dict();
     result["site"] = table.site;
     result["notes"] = table.notes;
@@ -342,8 +365,11 @@ py::dict project(const py::dict& columns, std::size_t n, long long offset, const
 }
 
 py::dict tables(const py::dict& columns, std::size_t n, long long offset, const std::string& model,
-                py::object end_age, double interval, py::object merch_limit, double max_sdi, int threads)
+                py::object end_age, double interval, py::object merch_limit, double max_sdi, int threads,
+                const std::string& regime_text, const std::string& regime_source)
 {
+    std::optional<sylvo::RegimeFile> file;
+    if (!regime_source.empty()) file = sylvo::parse_regimes(regime_text, regime_source);
     Frame f;
     load_frame(f, columns, n, offset);
     Defaults defaults;
@@ -352,6 +378,7 @@ py::dict tables(const py::dict& columns, std::size_t n, long long offset, const 
     defaults.end_age = none_if(end_age);
     defaults.interval = interval;
     defaults.merch_limit = none_if(merch_limit);
+    if (file) defaults.regimes = &*file;
     sylvo::Options options;
     options.threads = threads;
 
@@ -367,7 +394,7 @@ py::dict tables(const py::dict& columns, std::size_t n, long long offset, const 
             max_sdi, options);
         for (const sylvo::LongTableRow& r : t.rows) {
             if (r.row)
-                rows.add(*r.row);
+                rows.add(*r.table, r.index);
             else
                 rows.add_empty();
             stand.push_back(static_cast<long long>(r.input));

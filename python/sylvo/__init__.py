@@ -23,6 +23,7 @@ Data frames::
 
 Plots: ``plot_yield_table(df)``; Dask: ``sylvo.dask.project``, ``sylvo.dask.tables``.
 """
+import json
 import math
 import numbers
 import os
@@ -48,8 +49,8 @@ PROJECT_KEYS = ("start_age_yr", "end_age_yr", "site_m", "height_m", "trees_per_h
                 "volume_m3_per_ha", "merch_volume_m3_per_ha", "sdi_per_ha", "status", "note")
 # The inventory columns the engine reads; the last four only for tables.
 INVENTORY_COLUMNS = ("model", "age_yr", "trees_per_ha", "ba_m2_per_ha", "site_m", "height_m", "height_age_yr",
-                     "shift_yr", "end_age_yr", "interval_yr", "merch_limit_cm", "thinnings")
-TABLE_ONLY_COLUMNS = ("end_age_yr", "interval_yr", "merch_limit_cm", "thinnings")
+                     "shift_yr", "end_age_yr", "interval_yr", "merch_limit_cm", "thinnings", "regime")
+TABLE_ONLY_COLUMNS = ("end_age_yr", "interval_yr", "merch_limit_cm", "thinnings", "regime")
 
 
 # --------------------------------------------------------------------------
@@ -251,9 +252,40 @@ def _by_keyword(call):
         raise
 
 
+def _regime_source(regime, what="regime"):
+    """(document text, name for messages) of a regime given as a dict or as a file's path."""
+    if isinstance(regime, dict):
+        try:
+            return json.dumps(regime, allow_nan=False), f"<{what}>"
+        except (TypeError, ValueError) as e:
+            raise ValueError(f"{what}: cannot be written as JSON ({e}); accepted: a dict of the regime file's "
+                             "form, or the path of a regime file") from None
+    if isinstance(regime, (str, os.PathLike)):
+        path = os.fspath(regime)
+        try:
+            with open(path, "rb") as f:
+                data = f.read()
+        except OSError as e:
+            raise ValueError(f"{path}: cannot be opened ({e.strerror}); accepted: a readable regime file "
+                             "(JSON)") from None
+        try:
+            return data.decode("utf-8"), path
+        except UnicodeDecodeError as e:
+            raise ValueError(f"{path}: byte {e.start + 1} is not UTF-8 text; accepted: a regime file in "
+                             "UTF-8") from None
+    raise ValueError(f"{what}: {type(regime).__name__} is not a regime; accepted: a dict of the regime file's "
+                     "form, or the path of a regime file")
+
+
 def yield_table(model, *, site=None, height=None, height_age=None, shift=0.0, start_age, trees, ba, end_age,
-                interval=5.0, merch_limit, thinnings=(), max_sdi=DEFAULT_MAX_SDI):
+                interval=5.0, merch_limit, thinnings=(), max_sdi=DEFAULT_MAX_SDI, regime=None, regime_name=None):
     """The yield table of one stand, as a DataFrame with the columns of sylvo table --format csv.
+
+    REGIME: a regime (a dict in the regime file's form, or the path of a
+    regime file) the table runs under instead of THINNINGS; REGIME_NAME
+    chooses one of a file of several. The rows' event and note columns say
+    what each event did or why it was skipped; df.attrs["regime"] holds the
+    regime as read and df.attrs["summary"] what the table comes to.
 
     The stand is SITE (m), or HEIGHT (m) at HEIGHT_AGE (yr), turned into a
     site index with SylvoSite. MERCH_LIMIT (cm) may be None for no
@@ -287,10 +319,18 @@ def yield_table(model, *, site=None, height=None, height_age=None, shift=0.0, st
                                       and thinnings[1] in ("tph", "ba")):
         thinnings = [thinnings]
     texts = [_thinning_text(t) for t in thinnings]
+    if regime is not None and texts:
+        raise ValueError("thinnings: given together with regime; accepted: thinnings or a regime, not both")
+    if regime is None and regime_name is not None:
+        raise ValueError("regime_name: given without regime; accepted: regime (a dict or a path) with it")
+    regime_text, regime_source = _regime_source(regime) if regime is not None else ("", "")
+    if regime_name is not None and not isinstance(regime_name, str):
+        raise ValueError(f"regime_name: {regime_name!r} is not a name; accepted: the name of a regime of the file")
     try:
         r = _engine.yield_table(model, site, height, height_age, shift, _number(start_age, "start_age"),
                                 _number(trees, "trees"), _number(ba, "ba"), _number(end_age, "end_age"),
-                                _number(interval, "interval"), merch_limit, texts, _number(max_sdi, "max_sdi"))
+                                _number(interval, "interval"), merch_limit, texts, _number(max_sdi, "max_sdi"),
+                                regime_text, regime_source, regime_name or "")
     except ValueError as e:
         # The engine names a stand's values by their inventory columns; here
         # they are this function's keywords.
@@ -308,8 +348,45 @@ def yield_table(model, *, site=None, height=None, height_age=None, shift=0.0, st
         "stop_age": stop["age"] if stop else None,
         "stop_after_thinning": stop["after_thinning"] if stop else None,
         "stop_reason": stop["reason"] if stop else None,
+        "regime": json.loads(r["regime"]) if r["regime"] is not None else None,
+        "harvested": r["harvested"],
+        "summary": dict(r["summary"]),
     })
     return df
+
+
+def compare(model, *, regimes, names=None, **stand):
+    """One stand's tables under several regimes, as sylvo compare gives them.
+
+    REGIMES: a dict of the regime file's form ({"regimes": [...]}, or one
+    regime) or a file's path; NAMES: the regimes to run (default all). The
+    stand's keywords are those of yield_table. Returns one long DataFrame
+    with a regime column first; df.attrs["summary"] is a DataFrame with one
+    row per regime (end age, production, volume removed, highest MAI and its
+    age, standing volume at the end, harvested).
+    """
+    text, source = _regime_source(regimes, "regimes")
+    if names is None:
+        doc = json.loads(text) if isinstance(regimes, dict) else None
+        if doc is None:
+            try:
+                doc = json.loads(text)
+            except ValueError:
+                doc = None
+        if isinstance(doc, dict) and isinstance(doc.get("regimes"), list):
+            names = [r.get("name") if isinstance(r, dict) else None for r in doc["regimes"]]
+        else:
+            names = [None]
+    frames, summaries = [], []
+    for name in names:
+        df = yield_table(model, regime=regimes, regime_name=name, **stand)
+        label = df.attrs["regime"]["name"]
+        frames.append(df.assign(regime=label)[["regime"] + list(TABLE_KEYS)])
+        summaries.append({"regime": label, **df.attrs["summary"]})
+    out = pd.concat(frames, ignore_index=True)
+    out.attrs["summary"] = pd.DataFrame(summaries)
+    out.attrs["model"] = frames[0].attrs.get("model", model) if frames else model
+    return out
 
 
 # --------------------------------------------------------------------------
@@ -428,7 +505,7 @@ def project(df, *, model=None, to_age=None, years=None, merch_limit=None, mode="
 
 
 def tables(df, *, model=None, end_age=None, interval=5.0, merch_limit=None, threads=None,
-           max_sdi=DEFAULT_MAX_SDI, row_offset=0):
+           max_sdi=DEFAULT_MAX_SDI, row_offset=0, regimes=None):
     """The yield table of every stand of an inventory, as sylvo tables does: one long DataFrame.
 
     DF has project's columns and optionally end_age_yr, interval_yr,
@@ -450,8 +527,12 @@ def tables(df, *, model=None, end_age=None, interval=5.0, merch_limit=None, thre
     if end_age is None and "end_age_yr" not in [str(c) for c in df.columns]:
         raise ValueError("df: lacks the column end_age_yr, and no end_age is given; accepted: a column "
                          "end_age_yr, or end_age for every stand")
+    regime_text, regime_source = _regime_source(regimes, "regimes") if regimes is not None else ("", "")
+    if regimes is None and "regime" in [str(c) for c in df.columns]:
+        raise ValueError("df: has a column regime, but no regimes are given; accepted: regimes (a dict or a path) "
+                         "with the regimes the column names")
     r = _by_keyword(lambda: _engine.tables(columns, len(df), int(row_offset), model, end_age, interval, merch_limit,
-                                           max_sdi, threads))
+                                           max_sdi, threads, regime_text, regime_source))
     rows = np.asarray(r["stand"], dtype=np.int64)
     results = dict(r["columns"])
     results["status"] = r["status"]
