@@ -67,6 +67,7 @@ class Locator {
 public:
     explicit Locator(std::string_view text) : text_(text) { value(""); }
     std::unordered_map<std::string, std::size_t> offsets;
+    std::unordered_map<std::string, std::size_t> key_offsets;  // a member's key, by the member's pointer
     std::string duplicate;  // pointer of the second occurrence
     std::size_t duplicate_offset = 0;
 
@@ -106,6 +107,7 @@ private:
                 const std::size_t key_at = i_;
                 const std::string key = json::parse(raw_string()).get<std::string>();
                 const std::string child = pointer + "/" + escape_pointer_token(key);
+                key_offsets.emplace(child, key_at);
                 if (!seen.insert(key).second && duplicate.empty()) {
                     duplicate = child;
                     duplicate_offset = key_at;
@@ -184,6 +186,14 @@ public:
     {
         throw RegimeError(file_, place(pointer), problem, accepted);
     }
+    // As fail, placed at the member's key rather than its value.
+    [[noreturn]] void fail_key(const std::string& pointer, const std::string& problem, const std::string& accepted) const
+    {
+        SourcePlace p = place(pointer);
+        if (auto it = locator_.key_offsets.find(pointer); it != locator_.key_offsets.end())
+            std::tie(p.line, p.column) = line_column(text_, it->second);
+        throw RegimeError(file_, p, problem, accepted);
+    }
 
     // V must be an object whose keys are all in KEYS.
     void object(const json& v, const std::string& pointer, std::initializer_list<const char*> keys,
@@ -196,8 +206,8 @@ public:
             bool known = false;
             for (const char* k : keys) known = known || it.key() == k;
             if (!known)
-                fail(pointer + "/" + escape_pointer_token(it.key()), "is not a key of " + std::string(what),
-                     "the keys " + list);
+                fail_key(pointer + "/" + escape_pointer_token(it.key()), "is not a key of " + std::string(what),
+                         "the keys " + list);
         }
     }
 
@@ -351,7 +361,7 @@ public:
             }
         } else {
             for (const char* key : {"target", "p", "min_removal"})
-                if (v.contains(key)) fail(pointer + "/" + key, "is not a key of a harvest", "action, at or when, label");
+                if (v.contains(key)) fail_key(pointer + "/" + key, "is not a key of a harvest", "action, at or when, label");
         }
         return e;
     }
