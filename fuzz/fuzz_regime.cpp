@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const sylvo::RegimeFile again = sylvo::parse_regimes(sylvo::regime_document(regime), "again.json");
         if (again.regimes.size() != 1) std::abort();
         sylvo::TableRequest request;
-        request.model = static_cast<sylvo::Model>(1 + size % 3);
+        request.model = static_cast<sylvo::Model>(size % 3);
         request.site = 22.0;
         request.start_age = 10.0;
         request.trees = 1500.0;
