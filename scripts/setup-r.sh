@@ -16,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-scripts/setup.sh r-base-dev r-cran-rcpp r-cran-testthat r-cran-knitr r-cran-rmarkdown pandoc
+scripts/setup.sh r-base-dev r-cran-rcpp r-cran-jsonlite r-cran-testthat r-cran-knitr r-cran-rmarkdown pandoc
 
 prefix=${SYLVO_PREFIX:-$root/.r-engine}
 cmake -S . -B build-r -DCMAKE_BUILD_TYPE=Release -DSYLVO_BUILD_TESTS=OFF -DSYLVO_BUILD_BENCH=OFF \

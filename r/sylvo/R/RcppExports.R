@@ -21,16 +21,16 @@
     .Call(`_sylvo_batch4`, fn, model, w, x, y, z)
 }
 
-.yield_table <- function(model, site, height, height_age, shift, start_age, trees, ba, end_age, interval, merch_limit, thinnings, max_sdi) {
-    .Call(`_sylvo_yield_table`, model, site, height, height_age, shift, start_age, trees, ba, end_age, interval, merch_limit, thinnings, max_sdi)
+.yield_table <- function(model, site, height, height_age, shift, start_age, trees, ba, end_age, interval, merch_limit, thinnings, max_sdi, regime_text, regime_source, regime_name) {
+    .Call(`_sylvo_yield_table`, model, site, height, height_age, shift, start_age, trees, ba, end_age, interval, merch_limit, thinnings, max_sdi, regime_text, regime_source, regime_name)
 }
 
 .project <- function(columns, position, n, model, to_age, years, merch_limit, max_sdi, mode, threads) {
     .Call(`_sylvo_project`, columns, position, n, model, to_age, years, merch_limit, max_sdi, mode, threads)
 }
 
-.tables <- function(columns, position, n, model, end_age, interval, merch_limit, max_sdi, threads) {
-    .Call(`_sylvo_tables`, columns, position, n, model, end_age, interval, merch_limit, max_sdi, threads)
+.tables <- function(columns, position, n, model, end_age, interval, merch_limit, max_sdi, threads, regime_text, regime_source) {
+    .Call(`_sylvo_tables`, columns, position, n, model, end_age, interval, merch_limit, max_sdi, threads, regime_text, regime_source)
 }
 
 .yield_table_keys <- function() {

@@ -15,9 +15,33 @@ check_number <- function(x, name, null_ok = FALSE, positive = TRUE) {
   as.double(x)
 }
 
+# A regime given as a list (the regime file's form) or a file's path, as
+# the document's text and the name messages give it.
+regime_source <- function(regime, what = "regime") {
+  if (is.list(regime))
+    return(list(text = as.character(jsonlite::toJSON(regime, auto_unbox = TRUE, digits = NA, null = "null")),
+                source = paste0("<", what, ">")))
+  if (is.character(regime) && length(regime) == 1L && !is.na(regime)) {
+    if (!file.exists(regime))
+      stop(regime, ": cannot be opened; accepted: a readable regime file (JSON)", call. = FALSE)
+    text <- readChar(regime, file.info(regime)$size, useBytes = TRUE)
+    return(list(text = text, source = regime))
+  }
+  stop(what, ": ", class(regime)[1], " is not a regime; accepted: a list of the regime file's form, or the path ",
+       "of a regime file", call. = FALSE)
+}
+
 yield_table <- function(model, site = NULL, height = NULL, height_age = NULL, shift = 0, start_age, trees, ba,
-                        end_age, interval = 5, merch_limit, thinnings = character(), max_sdi = 1500) {
+                        end_age, interval = 5, merch_limit, thinnings = character(), max_sdi = 1500,
+                        regime = NULL, regime_name = NULL) {
   model <- check_model(model)
+  if (!is.null(regime) && length(thinnings) > 0)
+    stop("thinnings: given together with regime; accepted: thinnings or a regime, not both", call. = FALSE)
+  if (is.null(regime) && !is.null(regime_name))
+    stop("regime_name: given without regime; accepted: regime (a list or a path) with it", call. = FALSE)
+  if (!is.null(regime_name) && !(is.character(regime_name) && length(regime_name) == 1L && !is.na(regime_name)))
+    stop("regime_name: not a name; accepted: the name of a regime of the file", call. = FALSE)
+  rs <- if (is.null(regime)) list(text = "", source = "") else regime_source(regime)
   if (is.null(site) && (is.null(height) || is.null(height_age)))
     stop("site: missing, and so is height with height_age; accepted: site (m), or height (m) and height_age (yr)",
          call. = FALSE)
@@ -38,8 +62,13 @@ yield_table <- function(model, site = NULL, height = NULL, height_age = NULL, sh
   r <- .yield_table(model, site, height, height_age, shift,
                     check_number(start_age, "start_age"), check_number(trees, "trees"), check_number(ba, "ba"),
                     check_number(end_age, "end_age"), check_number(interval, "interval"), merch_limit,
-                    thinnings, check_number(max_sdi, "max_sdi"))
+                    thinnings, check_number(max_sdi, "max_sdi"), rs$text, rs$source,
+                    if (is.null(regime_name)) "" else regime_name)
   df <- as.data.frame(r$columns, stringsAsFactors = FALSE)
+  if (!is.null(regime)) {
+    attr(df, "regime") <- jsonlite::fromJSON(r$regime, simplifyVector = FALSE)
+    attr(df, "summary") <- r$summary
+  }
   attr(df, "model") <- model
   attr(df, "site") <- r$site
   attr(df, "merch_limit") <- merch_limit
@@ -64,8 +93,8 @@ print.sylvo_yield_table <- function(x, ...) {
 # The inventory columns the engine reads, in the order .project and .tables
 # take them.
 inventory_columns <- c("model", "age_yr", "trees_per_ha", "ba_m2_per_ha", "site_m", "height_m", "height_age_yr",
-                       "shift_yr", "end_age_yr", "interval_yr", "merch_limit_cm", "thinnings")
-project_only <- c("end_age_yr", "interval_yr", "merch_limit_cm", "thinnings")
+                       "shift_yr", "end_age_yr", "interval_yr", "merch_limit_cm", "thinnings", "regime")
+project_only <- c("end_age_yr", "interval_yr", "merch_limit_cm", "thinnings", "regime")
 
 # The engine's columns of DF (NULL where absent, text columns as character)
 # and their positions; the carried columns; checks of the layout.
@@ -88,7 +117,7 @@ inventory_layout <- function(df, tables, out_keys) {
     name <- inventory_columns[k]
     if (name %in% used && name %in% have) {
       x <- df[[name]]
-      if (is.factor(x) || name %in% c("model", "thinnings")) {
+      if (is.factor(x) || name %in% c("model", "thinnings", "regime")) {
         if (!(is.character(x) || is.factor(x) || all(is.na(x))))
           stop("df: the column ", name, " is ", class(x)[1], "; accepted: text", call. = FALSE)
         x <- as.character(x)
@@ -138,7 +167,7 @@ project_inventory <- function(df, model = NULL, to_age = NULL, years = NULL, mer
 }
 
 yield_tables <- function(df, model = NULL, end_age = NULL, interval = 5, merch_limit = NULL, threads = 0,
-                         max_sdi = 1500) {
+                         max_sdi = 1500, regimes = NULL) {
   model <- if (is.null(model)) "a" else check_model(model)
   threads <- check_threads(threads)
   end_age <- check_number(end_age, "end_age", null_ok = TRUE)
@@ -149,9 +178,38 @@ yield_tables <- function(df, model = NULL, end_age = NULL, interval = 5, merch_l
   if (is.na(end_age) && !"end_age_yr" %in% names(df))
     stop("df: lacks the column end_age_yr, and no end_age is given; accepted: a column end_age_yr, or end_age ",
          "for every stand", call. = FALSE)
+  if (is.null(regimes) && "regime" %in% names(df))
+    stop("df: has a column regime, but no regimes are given; accepted: regimes (a list or a path) with the ",
+         "regimes the column names", call. = FALSE)
+  rs <- if (is.null(regimes)) list(text = "", source = "") else regime_source(regimes, "regimes")
   r <- .tables(layout$columns, layout$position, nrow(df), model, end_age, interval, merch_limit,
-               check_number(max_sdi, "max_sdi"), threads)
+               check_number(max_sdi, "max_sdi"), threads, rs$text, rs$source)
   bind_output(df, r$stand, layout$carried, c(r$columns, list(status = r$status)))
+}
+
+compare_regimes <- function(model, regimes, names = NULL, ...) {
+  # One stand's tables under several regimes, as `sylvo compare` gives them:
+  # one long data frame with a regime column first, and attr "summary", a
+  # data frame with one row per regime.
+  if (is.null(names)) {
+    rs <- regime_source(regimes, "regimes")
+    doc <- tryCatch(jsonlite::fromJSON(rs$text, simplifyVector = FALSE), error = function(e) NULL)
+    names <- if (is.list(doc) && is.list(doc$regimes)) vapply(doc$regimes, function(r) as.character(r$name), "")
+             else list(NULL)
+  }
+  frames <- list()
+  summary <- list()
+  for (name in names) {
+    t <- yield_table(model, regime = regimes, regime_name = name, ...)
+    label <- attr(t, "regime")$name
+    frames[[length(frames) + 1L]] <- cbind(data.frame(regime = label, stringsAsFactors = FALSE),
+                                           as.data.frame(unclass(t)[names(t)], stringsAsFactors = FALSE))
+    summary[[length(summary) + 1L]] <- as.data.frame(c(list(regime = label), attr(t, "summary")),
+                                                     stringsAsFactors = FALSE)
+  }
+  out <- do.call(rbind, frames)
+  attr(out, "summary") <- do.call(rbind, summary)
+  out
 }
 
 read_inventory <- function(file, ...) {

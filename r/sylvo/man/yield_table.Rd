@@ -8,7 +8,8 @@
 \usage{
 yield_table(model, site = NULL, height = NULL, height_age = NULL, shift = 0,
             start_age, trees, ba, end_age, interval = 5, merch_limit,
-            thinnings = character(), max_sdi = 1500)
+            thinnings = character(), max_sdi = 1500, regime = NULL,
+            regime_name = NULL)
 \method{print}{sylvo_yield_table}(x, ...)
 }
 \arguments{
@@ -29,6 +30,14 @@ yield_table(model, site = NULL, height = NULL, height_age = NULL, shift = 0,
     separated by \code{;}.}
   \item{max_sdi}{Reineke's stand density index (per hectare) above which
     the stand is no longer a stand and the table stops.}
+  \item{regime}{a management regime instead of \code{thinnings}: a list
+    in the form of a regime file (\code{list(name = "r", events = list(...))},
+    or \code{list(regimes = list(...))}) or the path of a regime file (JSON).
+    The events say what each did (column \code{event}) or why it was
+    skipped (column \code{note}); attributes \code{regime} (as read) and
+    \code{summary} (production, removals, highest MAI and its age,
+    standing volume at the end).}
+  \item{regime_name}{the regime to run of a file of several.}
   \item{x}{a yield table.}
   \item{...}{passed to \code{print.data.frame}.}
 }

@@ -5,7 +5,7 @@
   with a CSV file, and returns them in one long data frame.}
 \usage{
 yield_tables(df, model = NULL, end_age = NULL, interval = 5,
-             merch_limit = NULL, threads = 0, max_sdi = 1500)
+             merch_limit = NULL, threads = 0, max_sdi = 1500, regimes = NULL)
 }
 \arguments{
   \item{df}{an inventory as for \code{\link{project_inventory}}, which may
@@ -19,6 +19,10 @@ yield_tables(df, model = NULL, end_age = NULL, interval = 5,
   \item{merch_limit}{merchantable diameter limit (cm) of stands without one.}
   \item{threads}{as in \code{\link{sylvo_grow}}.}
   \item{max_sdi}{as in \code{\link{yield_table}}.}
+  \item{regimes}{regimes (a list in the form of a regime file, or its
+    path): each stand's table runs under the regime its \code{regime}
+    column names (with a file of one regime and no such column, every
+    stand's).}
 }
 \details{Each stand gives its table's rows up to its end age or its stop;
   the last row of a table that stopped early says why in \code{status}. A

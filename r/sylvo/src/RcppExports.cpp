@@ -80,8 +80,8 @@ BEGIN_RCPP
 END_RCPP
 }
 // yield_table
-List yield_table(std::string model, double site, double height, double height_age, double shift, double start_age, double trees, double ba, double end_age, double interval, double merch_limit, CharacterVector thinnings, double max_sdi);
-RcppExport SEXP _sylvo_yield_table(SEXP modelSEXP, SEXP siteSEXP, SEXP heightSEXP, SEXP height_ageSEXP, SEXP shiftSEXP, SEXP start_ageSEXP, SEXP treesSEXP, SEXP baSEXP, SEXP end_ageSEXP, SEXP intervalSEXP, SEXP merch_limitSEXP, SEXP thinningsSEXP, SEXP max_sdiSEXP) {
+List yield_table(std::string model, double site, double height, double height_age, double shift, double start_age, double trees, double ba, double end_age, double interval, double merch_limit, CharacterVector thinnings, double max_sdi, std::string regime_text, std::string regime_source, std::string regime_name);
+RcppExport SEXP _sylvo_yield_table(SEXP modelSEXP, SEXP siteSEXP, SEXP heightSEXP, SEXP height_ageSEXP, SEXP shiftSEXP, SEXP start_ageSEXP, SEXP treesSEXP, SEXP baSEXP, SEXP end_ageSEXP, SEXP intervalSEXP, SEXP merch_limitSEXP, SEXP thinningsSEXP, SEXP max_sdiSEXP, SEXP regime_textSEXP, SEXP regime_sourceSEXP, SEXP regime_nameSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::RNGScope rcpp_rngScope_gen;
@@ -98,7 +98,10 @@ BEGIN_RCPP
     Rcpp::traits::input_parameter< double >::type merch_limit(merch_limitSEXP);
     Rcpp::traits::input_parameter< CharacterVector >::type thinnings(thinningsSEXP);
     Rcpp::traits::input_parameter< double >::type max_sdi(max_sdiSEXP);
-    rcpp_result_gen = Rcpp::wrap(yield_table(model, site, height, height_age, shift, start_age, trees, ba, end_age, interval, merch_limit, thinnings, max_sdi));
+    Rcpp::traits::input_parameter< std::string >::type regime_text(regime_textSEXP);
+    Rcpp::traits::input_parameter< std::string >::type regime_source(regime_sourceSEXP);
+    Rcpp::traits::input_parameter< std::string >::type regime_name(regime_nameSEXP);
+    rcpp_result_gen = Rcpp::wrap(yield_table(model, site, height, height_age, shift, start_age, trees, ba, end_age, interval, merch_limit, thinnings, max_sdi, regime_text, regime_source, regime_name));
     return rcpp_result_gen;
 END_RCPP
 }
@@ -123,8 +126,8 @@ BEGIN_RCPP
 END_RCPP
 }
 // tables
-List tables(List columns, IntegerVector position, R_xlen_t n, std::string model, double end_age, double interval, double merch_limit, double max_sdi, int threads);
-RcppExport SEXP _sylvo_tables(SEXP columnsSEXP, SEXP positionSEXP, SEXP nSEXP, SEXP modelSEXP, SEXP end_ageSEXP, SEXP intervalSEXP, SEXP merch_limitSEXP, SEXP max_sdiSEXP, SEXP threadsSEXP) {
+List tables(List columns, IntegerVector position, R_xlen_t n, std::string model, double end_age, double interval, double merch_limit, double max_sdi, int threads, std::string regime_text, std::string regime_source);
+RcppExport SEXP _sylvo_tables(SEXP columnsSEXP, SEXP positionSEXP, SEXP nSEXP, SEXP modelSEXP, SEXP end_ageSEXP, SEXP intervalSEXP, SEXP merch_limitSEXP, SEXP max_sdiSEXP, SEXP threadsSEXP, SEXP regime_textSEXP, SEXP regime_sourceSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::RNGScope rcpp_rngScope_gen;
@@ -137,7 +140,9 @@ BEGIN_RCPP
     Rcpp::traits::input_parameter< double >::type merch_limit(merch_limitSEXP);
     Rcpp::traits::input_parameter< double >::type max_sdi(max_sdiSEXP);
     Rcpp::traits::input_parameter< int >::type threads(threadsSEXP);
-    rcpp_result_gen = Rcpp::wrap(tables(columns, position, n, model, end_age, interval, merch_limit, max_sdi, threads));
+    Rcpp::traits::input_parameter< std::string >::type regime_text(regime_textSEXP);
+    Rcpp::traits::input_parameter< std::string >::type regime_source(regime_sourceSEXP);
+    rcpp_result_gen = Rcpp::wrap(tables(columns, position, n, model, end_age, interval, merch_limit, max_sdi, threads, regime_text, regime_source));
     return rcpp_result_gen;
 END_RCPP
 }
@@ -169,9 +174,9 @@ static const R_CallMethodDef CallEntries[] = {
     {"_sylvo_grow", (DL_FUNC) &_sylvo_grow, 7},
     {"_sylvo_batch3", (DL_FUNC) &_sylvo_batch3, 5},
     {"_sylvo_batch4", (DL_FUNC) &_sylvo_batch4, 6},
-    {"_sylvo_yield_table", (DL_FUNC) &_sylvo_yield_table, 13},
+    {"_sylvo_yield_table", (DL_FUNC) &_sylvo_yield_table, 16},
     {"_sylvo_project", (DL_FUNC) &_sylvo_project, 10},
-    {"_sylvo_tables", (DL_FUNC) &_sylvo_tables, 9},
+    {"_sylvo_tables", (DL_FUNC) &_sylvo_tables, 11},
     {"_sylvo_yield_table_keys", (DL_FUNC) &_sylvo_yield_table_keys, 0},
     {"_sylvo_read_csv", (DL_FUNC) &_sylvo_read_csv, 1},
     {NULL, NULL, 0}

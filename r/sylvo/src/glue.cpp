@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "sylvo/csv.hpp"
 #include "sylvo/engine.hpp"
 #include "sylvo/inventory.hpp"
+#include "sylvo/regime.hpp"
 #include "sylvo/yield_table.hpp"
 
 #include "engine_config.h"
@@ -83,10 +85,10 @@ sylvo::Cell cell_of(SEXP column, R_xlen_t i)
 // The inventory columns the engine reads, in the order the R side passes
 // them (absent ones as NULL).
 enum Column { kModel, kAge, kTrees, kBa, kSite, kHeight, kHeightAge, kShift, kEndAge, kInterval, kMerchLimit,
-              kThinnings, kColumns };
+              kThinnings, kRegime, kColumns };
 const char* const kColumnNames[kColumns] = {"model", "age_yr", "trees_per_ha", "ba_m2_per_ha", "site_m",
                                             "height_m", "height_age_yr", "shift_yr", "end_age_yr",
-                                            "interval_yr", "merch_limit_cm", "thinnings"};
+                                            "interval_yr", "merch_limit_cm", "thinnings", "regime"};
 
 struct Frame {
     List columns;           // one element per Column, NULL where absent
@@ -200,27 +202,31 @@ namespace {
 // The columns of a table's rows, as R vectors named by the table's keys.
 struct RowColumns {
     std::vector<std::vector<double>> numbers;
-    std::vector<std::string> notes;
+    std::vector<std::string> events, notes;
 
     RowColumns() : numbers(13) {}
     // A value a row does not have (the removals on a row that follows no
     // thinning, the PAI of a first row or of the row after a thinning, the
     // merchantable volume without a limit) is NA; a number the model gives
     // as not a number stays NaN.
-    void add(const sylvo::YieldRow& r, bool first, bool merch)
+    void add(const sylvo::YieldTable& table, std::size_t i, bool merch)
     {
-        const bool removed = r.after_thinning;
-        const bool pai = !first && !r.after_thinning;
+        const sylvo::YieldRow& r = table.rows[i];
+        const bool first = i == 0;
+        const bool removed = r.after_thinning || r.harvest;
+        const bool pai = !first && !r.after_thinning && !r.harvest;
         const double v[13] = {r.age, r.height, r.trees, r.ba, r.qmd, r.volume, merch ? r.merch_volume : NA_REAL,
                               removed ? r.removed_trees : NA_REAL, removed ? r.removed_ba : NA_REAL,
                               removed ? r.removed_volume : NA_REAL, r.mai, pai ? r.pai : NA_REAL, r.sdi};
         for (int k = 0; k < 13; ++k) numbers[k].push_back(v[k]);
-        notes.push_back(sylvo::note_text(r.notes));
+        events.emplace_back(table.row_event(i));
+        notes.push_back(table.row_note(i));
     }
     void add_empty()
     {
         for (auto& n : numbers) n.push_back(NA_REAL);
-        notes.push_back("");
+        events.emplace_back();
+        notes.emplace_back();
     }
     List list() const
     {
@@ -231,6 +237,8 @@ struct RowColumns {
             names[k] = keys[k];
             if (k < numbers.size())
                 l[k] = NumericVector(numbers[k].begin(), numbers[k].end());
+            else if (std::string_view(keys[k]) == "event")
+                l[k] = CharacterVector(events.begin(), events.end());
             else
                 l[k] = CharacterVector(notes.begin(), notes.end());
         }
@@ -247,7 +255,8 @@ double none_if_na(double x) { return ISNA(x) ? sylvo::kNone : x; }
 // [[Rcpp::export(.yield_table)]]
 List yield_table(std::string model, double site, double height, double height_age, double shift,
                  double start_age, double trees, double ba, double end_age, double interval, double merch_limit,
-                 CharacterVector thinnings, double max_sdi)
+                 CharacterVector thinnings, double max_sdi, std::string regime_text, std::string regime_source,
+                 std::string regime_name)
 {
     sylvo::TableRequest request;
     request.model = sylvo::parse_model(model);
@@ -269,14 +278,31 @@ List yield_table(std::string model, double site, double height, double height_ag
             request.thinnings.push_back(std::move(t));
     }
     sylvo::YieldTable table;
+    std::string document, name;
     try {
-        table = sylvo::yield_table(request);
+        if (regime_source.empty()) {
+            table = sylvo::yield_table(request);
+        } else {
+            const sylvo::RegimeFile file = sylvo::parse_regimes(regime_text, regime_source);
+            const sylvo::Regime& regime = file.pick(regime_name);
+            table = sylvo::yield_table(request, regime);
+            document = regime.document;
+            name = regime.name;
+        }
     } catch (const sylvo::InputError& e) {
         rethrow_as_argument(e);
+    } catch (const sylvo::RegimeError& e) {
+        Rcpp::stop(e.what());
     }
     RowColumns rows;
-    for (std::size_t k = 0; k < table.rows.size(); ++k)
-        rows.add(table.rows[k], k == 0, !std::isnan(request.merch_limit));
+    for (std::size_t k = 0; k < table.rows.size(); ++k) rows.add(table, k, !std::isnan(request.merch_limit));
+    const sylvo::TableSummary s = sylvo::summarize_table(table);
+    List summary = List::create(Rcpp::Named("end_age_yr") = s.end_age, Rcpp::Named("production_m3_per_ha") = s.production,
+                                Rcpp::Named("removed_volume_m3_per_ha") = s.removed_volume,
+                                Rcpp::Named("max_mai_m3_per_ha_yr") = s.max_mai,
+                                Rcpp::Named("max_mai_age_yr") = s.max_mai_age,
+                                Rcpp::Named("standing_volume_m3_per_ha") = s.standing_volume,
+                                Rcpp::Named("harvested") = s.harvested);
     List stop = R_NilValue;
     if (table.stop)
         stop = List::create(Rcpp::Named("age") = table.stop->age,
@@ -284,7 +310,9 @@ List yield_table(std::string model, double site, double height, double height_ag
                             Rcpp::Named("reason") = table.stop->reason,
                             Rcpp::Named("text") = sylvo::stop_status(*table.stop));
     return List::create(Rcpp::Named("columns") = rows.list(), Rcpp::Named("site") = table.site,
-                        Rcpp::Named("stop") = stop, Rcpp::Named("notes") = table.notes);
+                        Rcpp::Named("stop") = stop, Rcpp::Named("notes") = table.notes,
+                        Rcpp::Named("regime") = document, Rcpp::Named("regime_name") = name,
+                        Rcpp::Named("summary") = summary);
 }
 
 // [[Rcpp::export(.project)]]
@@ -351,15 +379,22 @@ List project(List columns, IntegerVector position, R_xlen_t n, std::string model
 
 // [[Rcpp::export(.tables)]]
 List tables(List columns, IntegerVector position, R_xlen_t n, std::string model, double end_age, double interval,
-            double merch_limit, double max_sdi, int threads)
+            double merch_limit, double max_sdi, int threads, std::string regime_text, std::string regime_source)
 {
     const Frame f{columns, position};
+    std::optional<sylvo::RegimeFile> file;
+    try {
+        if (!regime_source.empty()) file = sylvo::parse_regimes(regime_text, regime_source);
+    } catch (const sylvo::RegimeError& e) {
+        Rcpp::stop(e.what());
+    }
     Defaults defaults;
     defaults.end_age_option = "end_age";
     defaults.model = sylvo::parse_model(model);
     defaults.end_age = none_if_na(end_age);
     defaults.interval = interval;
     defaults.merch_limit = none_if_na(merch_limit);
+    if (file) defaults.regimes = &*file;
     sylvo::Options options;
     options.threads = threads;
 
@@ -383,7 +418,7 @@ List tables(List columns, IntegerVector position, R_xlen_t n, std::string model,
     std::vector<std::string> st;
     for (const sylvo::LongTableRow& r : t.rows) {
         if (r.row)
-            rows.add(*r.row, r.first, !std::isnan(r.stand->merch_limit));
+            rows.add(*r.table, r.index, !std::isnan(r.stand->merch_limit));
         else
             rows.add_empty();
         stand.push_back(static_cast<int>(r.input + 1));

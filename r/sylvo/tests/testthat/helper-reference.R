@@ -81,3 +81,16 @@ cli_hex <- function(x) {
 hex_na <- function(x) ifelse(is.na(x), "NA", hex(x))
 
 inventory_file <- function() system.file("extdata", "inventory.csv", package = "sylvo", mustWork = TRUE)
+
+# The number columns of a yield table, and a check that a table's numbers
+# equal the command line's, shared by the tables' and the regimes' tests.
+table_keys <- c("age_yr", "height_m", "trees_per_ha", "ba_m2_per_ha", "qmd_cm", "volume_m3_per_ha",
+                "merch_volume_m3_per_ha", "removed_trees_per_ha", "removed_ba_m2_per_ha",
+                "removed_volume_m3_per_ha", "mai_m3_per_ha_yr", "pai_m3_per_ha_yr", "sdi_per_ha")
+
+# Every number column of GOT equals the CLI's text field for field (the
+# shortest text that reads back to the same double), with empty fields NA.
+expect_numbers_as_cli <- function(got, cli, keys) {
+  for (k in keys) expect_identical(hex_na(got[[k]]), cli_hex(cli[[k]]), label = k)
+}
+

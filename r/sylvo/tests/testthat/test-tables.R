@@ -2,16 +2,6 @@
 # command line's CSV output, and the data frames' own rules: bad rows keep
 # their place with a reason, carried columns, errors naming the argument.
 
-table_keys <- c("age_yr", "height_m", "trees_per_ha", "ba_m2_per_ha", "qmd_cm", "volume_m3_per_ha",
-                "merch_volume_m3_per_ha", "removed_trees_per_ha", "removed_ba_m2_per_ha",
-                "removed_volume_m3_per_ha", "mai_m3_per_ha_yr", "pai_m3_per_ha_yr", "sdi_per_ha")
-
-# Every number column of GOT equals the CLI's text field for field (the
-# shortest text that reads back to the same double), with empty fields NA.
-expect_numbers_as_cli <- function(got, cli, keys) {
-  for (k in keys) expect_identical(hex_na(got[[k]]), cli_hex(cli[[k]]), label = k)
-}
-
 # The command line names a line of the file, the package a row of the data
 # frame: the made-up inventory has one line of header and no line breaks
 # inside a field.
