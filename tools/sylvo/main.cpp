@@ -107,7 +107,12 @@ const char* const kTableFooter =
     "including a site index outside the model's range (above 1.3 m in Models A and B, which store no lower "
     "one; above 1.372 m in Model C, whose curve is flat there and falls below it; at most 80.5 m), a "
     "--height no site index reaches, and a thinning to as many trees or as much basal area as the stand "
-    "has at that age, or more.";
+    "has at that age, or more.\n"
+    "Regimes (--regime FILE): thinnings at ages, every so many years or when a condition holds, to trees, basal "
+    "area, SDI, relative density or a share removed, and the final harvest; rows gain the event that happened "
+    "(event) and each event skipped, with why (note). A file that is refused (unknown key, wrong type, value out "
+    "of range, broken JSON) exits 2 naming the file, line, column and JSON pointer; `sylvo regime check FILE` "
+    "validates one.";
 
 const char* const kProjectFooter =
     "Input: CSV (RFC 4180) with a header; columns by name in any order: id, age_yr, trees_per_ha, ba_m2_per_ha, and "
@@ -123,7 +128,8 @@ const char* const kProjectFooter =
     "reads nor carries them.";
 const char* const kTablesFooter =
     "Input as for project, plus optional columns end_age_yr, interval_yr, merch_limit_cm and thinnings (the --thin "
-    "syntax, several separated by ';': 20:tph=800:p=20;30:ba=25:p=20). Output: id, the carried columns, then the "
+    "syntax, several separated by ';': 20:tph=800:p=20;30:ba=25:p=20) and, with --regimes, regime (the name of the "
+    "stand's regime in that file). Output: id, the carried columns, then the "
     "columns of `sylvo table --format csv` and status (ok; on a table's last row why it stopped early; or why the "
     "stand has no table). Exit status as for project.";
 
