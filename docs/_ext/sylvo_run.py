@@ -150,7 +150,7 @@ def check_transcript(lines, *, config, cwd, status=0, stderr=False, insert=False
     problems = []
     shown = []
     for command, expected in split_transcript(lines):
-        code, out, err = _run(["bash", "-o", "pipefail", "-c", command], config=config, cwd=cwd, stderr=stderr)
+        code, out, err = _run(["bash", "-c", command], config=config, cwd=cwd, stderr=stderr)
         actual = _normalise(out)
         shown.append("$ " + command.replace("\n", "\n"))
         if code != status:
@@ -262,7 +262,7 @@ class RunFigureDirective(SphinxDirective):
         env = {"SYLVO_FIGURE": str(target)}
         try:
             if language == "console":
-                got, out, err = _run(["bash", "-o", "pipefail", "-c", code], config=config, cwd=_root(config),
+                got, out, err = _run(["bash", "-c", code], config=config, cwd=_root(config),
                                      stderr=False, extra_env=env)
             else:
                 got, out, err = run_code(language, code, config=config, cwd=_root(config), extra_env=env)
