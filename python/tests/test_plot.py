@@ -5,6 +5,7 @@ import sys
 from pathlib import Path
 
 import matplotlib.image
+import matplotlib.text
 import numpy as np
 import pytest
 from matplotlib import pyplot as plt
@@ -22,53 +23,94 @@ def lines_by_label(*axes):
     return {line.get_label(): line for ax in axes for line in ax.get_lines() if not line.get_label().startswith("_")}
 
 
-def test_panels_and_lines_carry_the_table(table, tmp_path):
+def panels(fig):
+    trees, ba, height, volume, increment, key = fig.axes
+    return trees, ba, height, volume, increment, key
+
+
+def test_one_panel_per_quantity_each_carrying_the_table(table, tmp_path):
     fig = sylvo.plot_yield_table(table)
-    top, bottom, right, trees_ax = fig.axes
-    assert bottom.get_xlabel() == "age (yr)"
-    assert top.get_ylabel() == "volume (m³/ha)" and bottom.get_ylabel() == "increment (m³/ha/yr)"
-    assert right.get_ylabel() == "height (m), basal area (m²/ha)" and trees_ax.get_ylabel() == "trees (/ha)"
-    assert "Model C (version 1.2), site index 28.00 m" in top.get_title()
+    trees, ba, height, volume, increment, key = panels(fig)
+    assert [a.get_ylabel() for a in (trees, ba, height, volume, increment)] == [
+        "trees (/ha)", "basal area (m²/ha)", "dominant height (m)", "volume (m³/ha)", "increment (m³/ha/yr)"]
+    assert volume.get_xlabel() == increment.get_xlabel() == "age (yr)"
+    # One age axis for every panel.
+    assert len({a.get_xlim() for a in (trees, ba, height, volume, increment)}) == 1
+    assert "Model C (version 1.2), site index 28.00 m" in fig._suptitle.get_text()
+    for panel, column in ((trees, "trees_per_ha"), (ba, "ba_m2_per_ha"), (height, "height_m")):
+        (line,) = panel.get_lines()[:1]
+        np.testing.assert_array_equal(line.get_xdata(), table["age_yr"])
+        np.testing.assert_array_equal(line.get_ydata(), table[column])
+    vol = lines_by_label(volume)
+    np.testing.assert_array_equal(vol["total volume"].get_ydata(), table["volume_m3_per_ha"])
+    np.testing.assert_array_equal(vol["merchantable volume"].get_ydata(), table["merch_volume_m3_per_ha"])
 
-    lines = lines_by_label(top, right, trees_ax)
-    for label, column in (("total volume (m³/ha)", "volume_m3_per_ha"),
-                          ("merchantable volume (m³/ha)", "merch_volume_m3_per_ha"),
-                          ("dominant height (m)", "height_m"), ("basal area (m²/ha)", "ba_m2_per_ha"),
-                          ("trees (/ha)", "trees_per_ha")):
-        np.testing.assert_array_equal(lines[label].get_xdata(), table["age_yr"])
-        np.testing.assert_array_equal(lines[label].get_ydata(), table[column])
-
-    # The removed volume as one bar at each thinning's age.
-    bars = [p for p in top.patches if p.get_height() > 0]
+    # The removed volume as one bar at each thinning's age, a line through every panel.
+    bars = [p for p in volume.patches if p.get_height() > 0]
     thinned = table[table["removed_volume_m3_per_ha"].notna()]
     assert sorted(b.get_x() + b.get_width() / 2 for b in bars) == pytest.approx(list(thinned["age_yr"]))
     assert sorted(b.get_height() for b in bars) == sorted(thinned["removed_volume_m3_per_ha"])
-    assert sum("thinning at" in t.get_text() for t in top.texts) == 2
+    for panel in (trees, ba, height, volume, increment):
+        verticals = [l.get_xdata()[0] for l in panel.get_lines() if l.get_label().startswith("_") and
+                     len(set(l.get_xdata())) == 1]
+        assert sorted(verticals) == list(thinned["age_yr"])
 
-    inc = lines_by_label(bottom)
-    np.testing.assert_array_equal(inc["MAI (m³/ha/yr)"].get_ydata(), table["mai_m3_per_ha_yr"])
-    pai = table["pai_m3_per_ha_yr"].dropna()
-    np.testing.assert_array_equal(inc["PAI (m³/ha/yr), at mid-period"].get_ydata(), pai)
+    inc = lines_by_label(increment)
+    np.testing.assert_array_equal(inc["MAI"].get_ydata(), table["mai_m3_per_ha_yr"])
+    np.testing.assert_array_equal(inc["PAI, at mid-period"].get_ydata(), table["pai_m3_per_ha_yr"].dropna())
     k = table["mai_m3_per_ha_yr"].idxmax()
     star = inc["culmination of MAI"]
     assert (star.get_xdata()[0], star.get_ydata()[0]) == (table.loc[k, "age_yr"], table.loc[k, "mai_m3_per_ha_yr"])
-    assert any(t.get_text().startswith(f"MAI culminates at {table.loc[k, 'age_yr']:g} yr") for t in bottom.texts)
-
+    notes = " ".join(t.get_text() for t in key.get_legend().get_texts())
+    assert f"MAI culminates at {table.loc[k, 'age_yr']:g} yr" in notes
+    assert notes.count("thinning at") == 2
+    # Text only in the key: no panel holds any, and no two texts overlap.
+    assert not any(p.texts for p in (trees, ba, height, volume, increment))
     path = tmp_path / "table.png"
     fig.savefig(path, dpi=80)
+    renderer = fig.canvas.get_renderer()
+    ticks = {id(t) for a in fig.axes for t in a.get_xticklabels() + a.get_yticklabels()}
+    boxes = [t.get_window_extent(renderer) for t in fig.findobj(matplotlib.text.Text)
+             if t.get_visible() and t.get_text().strip() and id(t) not in ticks]
+    assert len(boxes) > 15
+    overlapping = [(a, b) for i, a in enumerate(boxes) for b in boxes[i + 1:] if a.overlaps(b)]
+    assert not overlapping
     plt.close(fig)
     image = matplotlib.image.imread(path)
     assert image.shape[0] > 300 and image.shape[1] > 400
     assert image[..., :3].std() > 0.05  # not a blank picture
 
 
+def test_several_tables_overlaid_from_a_dict_or_a_long_table(table):
+    other = sylvo.yield_table("c", site=28, start_age=12, trees=1500, ba=10, end_age=60, interval=4,
+                              merch_limit=12, thinnings=["24:tph=600:p=10"])
+    import pandas as pd
+    long = pd.concat([table.assign(regime="two thinnings"), other.assign(regime="one thinning")])
+    for data in ({"two thinnings": table, "one thinning": other}, long):
+        fig = sylvo.plot_yield_table(data)
+        trees, ba, height, volume, increment, key = panels(fig)
+        by_name = lines_by_label(trees)
+        np.testing.assert_array_equal(by_name["two thinnings"].get_ydata(), table["trees_per_ha"])
+        np.testing.assert_array_equal(by_name["one thinning"].get_ydata(), other["trees_per_ha"])
+        assert by_name["two thinnings"].get_color() != by_name["one thinning"].get_color()
+        inc = lines_by_label(increment)
+        np.testing.assert_array_equal(inc["MAI (one thinning)"].get_ydata(), other["mai_m3_per_ha_yr"])
+        # The legend is outside the panels, in the key, naming both tables.
+        assert all(p.get_legend() is None for p in (trees, ba, height, volume, increment))
+        labels = [t.get_text() for t in key.get_legend().get_texts()]
+        assert labels[:2] == ["two thinnings", "one thinning"]
+        plt.close(fig)
+    with pytest.raises(ValueError, match=r"^df\['b'\]: has no rows"):
+        sylvo.plot_yield_table({"a": table, "b": table.iloc[:0]})
+
+
 def test_a_table_whose_mai_still_rises_and_axes_given(table):
     young = sylvo.yield_table("b", site=26, start_age=10, trees=1600, ba=6, end_age=30, merch_limit=None)
-    fig, axes = plt.subplots(2, 1)
-    assert sylvo.plot_yield_table(young, ax=axes) is fig
-    labels = lines_by_label(axes[1])
+    fig, axes = plt.subplots(3, 2)
+    assert sylvo.plot_yield_table(young, ax=axes.flat) is fig
+    labels = lines_by_label(axes.flat[4])
     assert "highest MAI" in labels and "culmination of MAI" not in labels
-    assert "merchantable volume (m³/ha)" not in lines_by_label(axes[0])
+    assert "merchantable volume" not in lines_by_label(axes.flat[3])
     plt.close(fig)
 
 
@@ -79,6 +121,8 @@ def test_refuses_what_is_not_a_table(table):
         sylvo.plot_yield_table(table.iloc[:0])
     with pytest.raises(ValueError, match="^ax: "):
         sylvo.plot_yield_table(table, ax=plt.gca())
+    with pytest.raises(ValueError, match="^df: list is not a yield table"):
+        sylvo.plot_yield_table([1, 2])
 
 
 def test_the_command_line_entry_draws_a_tables_csv(cli, tmp_path):
