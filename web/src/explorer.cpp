@@ -1,6 +1,7 @@
 #include "explorer.hpp"
 
 #include <cmath>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "library.h"
 #include "numbers.h"
 #include "output.h"
+#include "sylvo/regime.hpp"
 #include "sylvo/yield_table.hpp"
 
 namespace sylvo_web {
@@ -133,11 +135,32 @@ sylvo::TableRequest request_of(const json& request)
 }
 
 std::string formatted(sylvo_tool::Format format, const sylvo_tool::Library& library,
-                      const sylvo::TableRequest& request, const sylvo::YieldTable& table)
+                      const sylvo::TableRequest& request, const sylvo::YieldTable& table, const sylvo::Regime* regime)
 {
     std::ostringstream out;
-    sylvo_tool::write_yield_table(out, format, library, request, table);
+    sylvo_tool::write_yield_table(out, format, library, request, table, regime);
     return out.str();
+}
+
+}  // namespace
+
+namespace {
+
+// The name regime text is read under in messages and in the table's JSON.
+const char* const kRegimeFile = "regime.json";
+
+json regime_refused(const sylvo::RegimeError& e)
+{
+    return {{"ok", false},
+            {"field", "regime"},
+            {"thinning", nullptr},
+            {"pointer", e.place().pointer},
+            {"line", e.place().line},
+            {"column", e.place().column},
+            {"problem", e.problem()},
+            {"accepted", e.accepted()},
+            {"message", e.what()},
+            {"full", e.what()}};
 }
 
 }  // namespace
@@ -150,20 +173,48 @@ std::string run(std::string_view text)
         if (parsed.is_discarded())
             throw Refusal{"request", -1, sylvo::InputError("request", "", "is not JSON", "a JSON object")};
         request = request_of(parsed);
-        const sylvo::YieldTable table = sylvo::yield_table(request);
+        // A regime document, read by the engine's reader, as `--regime`.
+        const std::string regime_text = text_of(parsed, "regime", "regime");
+        const std::string regime_name = text_of(parsed, "regime_name", "regime_name");
+        std::optional<sylvo::RegimeFile> file;
+        const sylvo::Regime* regime = nullptr;
+        if (regime_text.find_first_not_of(" \t\r\n") != std::string::npos) {
+            if (!request.thinnings.empty())
+                throw Refusal{"thinnings", 0,
+                              sylvo::InputError("thinnings", request.thinnings.front().written,
+                                                "is given together with a regime document",
+                                                "thinnings in the regime document, or thinnings without one")};
+            file = sylvo::parse_regimes(regime_text, kRegimeFile);
+            regime = &file->pick(regime_name);
+        } else if (!regime_name.empty()) {
+            throw Refusal{"regime_name", -1,
+                          sylvo::InputError("regime_name", regime_name, "is given without a regime document",
+                                            "a regime document with it")};
+        }
+        const sylvo::YieldTable table = regime ? sylvo::yield_table(request, *regime) : sylvo::yield_table(request);
         const sylvo_tool::Library library(request.model);
         json out = {{"ok", true}, {"site", table.site}};
-        out["csv"] = formatted(sylvo_tool::Format::Csv, library, request, table);
-        out["json"] = formatted(sylvo_tool::Format::Json, library, request, table);
+        out["csv"] = formatted(sylvo_tool::Format::Csv, library, request, table, regime);
+        out["json"] = formatted(sylvo_tool::Format::Json, library, request, table, regime);
         // As the command line says it on standard error.
         out["stop"] = table.stop ? json("the stand is no longer a stand at age " + sylvo_tool::shortest(table.stop->age) +
                                         (table.stop->after_thinning ? " after the thinning" : "") + ": " +
                                         table.stop->reason)
                                  : json(nullptr);
-        out["warnings"] = sylvo::note_kinds(table.notes);
+        json warnings = sylvo::note_kinds(table.notes);
+        std::size_t skipped = 0;
+        for (const sylvo::RowText& t : table.texts) skipped += !t.note.empty();
+        if (skipped)
+            warnings.push_back(std::to_string(skipped) + (skipped == 1 ? " row says" : " rows say") +
+                               " that an event was skipped or not due, and why (the note column)");
+        out["warnings"] = warnings;
+        out["regime_names"] = file ? json(file->names()) : json::array();
+        out["regime"] = regime ? json(sylvo::describe_regime(*regime)) : json::array();
         return out.dump();
     } catch (const Refusal& r) {
         return refused(r).dump();
+    } catch (const sylvo::RegimeError& e) {
+        return regime_refused(e).dump();
     } catch (const sylvo::InputError& e) {
         Refusal r{key_of(e.field()), -1, e};
         if (e.field() == request.thinning_field)

@@ -16,21 +16,26 @@ namespace sylvo_web {
 //   {"model": "a", "site": "24", "height": "", "height_age": "", "shift": "",
 //    "start_age": "10", "trees": "1800", "ba": "6", "end_age": "35",
 //    "interval": "5", "merch_limit": "12", "max_sdi": "",
-//    "thinnings": ["20:tph=800:p=20", ...]}
+//    "thinnings": ["20:tph=800:p=20", ...],
+//    "regime": "{...}", "regime_name": ""}
 // Values are text as typed (or JSON numbers); an empty text or a missing key
 // is a value not given (interval and max_sdi then take the command line's
-// defaults, 5 years and 1500).
+// defaults, 5 years and 1500). "regime" is a regime document as `sylvo table
+// --regime` reads it (from a file named regime.json in messages), with
+// "regime_name" as --regime-name; it and thinnings exclude each other.
 //
 // The answer is a JSON object. A table:
 //   {"ok": true, "site": 24, "csv": "...", "json": "...",
 //    "stop": "the stand is no longer a stand at age ..." or null,
-//    "warnings": ["...", ...]}
+//    "warnings": ["...", ...], "regime_names": [...], "regime": [lines]}
 // where csv and json are exactly what `sylvo table --format csv|json` prints.
 // A refused value:
 //   {"ok": false, "field": "trees", "thinning": 0 (thinnings only, else null),
 //    "value": "...", "problem": "...", "accepted": "...",
 //    "message": "'...' PROBLEM; accepted: ACCEPTED", "full": "trees_per_ha: ..."}
-// where field is the request's key the value came from ("request" when the
+// A refused regime: field "regime" with "pointer", "line" and "column", and
+// message the reader's own "regime.json:LINE:COLUMN: POINTER: ...".
+// Otherwise field is the request's key the value came from ("request" when the
 // request itself is not a JSON object of this form).
 std::string run(std::string_view request);
 
