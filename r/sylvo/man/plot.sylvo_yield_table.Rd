@@ -1,25 +1,30 @@
 \name{plot.sylvo_yield_table}
 \alias{plot.sylvo_yield_table}
-\title{Draw a yield table}
-\description{Draws a yield table as a forester reads one, with base
-  graphics; the same picture as the Python package's. Upper panel, over
-  age: total and merchantable volume (m3/ha, left axis), dominant height
-  (m) and basal area (m2/ha) on a right axis, and trees per hectare on a
-  second right axis. Each thinning shows as the drop between its two rows,
-  with the removed volume as a bar at its age, a dash-dotted line through
-  both panels and the removals (trees, basal area, volume) written beside
-  it. Lower panel: the mean annual increment (MAI) at each row and the
+\alias{plot_yield_table}
+\title{Draw yield tables as small multiples}
+\description{Draws one or several yield tables with base graphics, the same
+  design as the Python package's: one panel per quantity over a shared age
+  axis - trees per hectare, basal area (m2/ha), dominant height (m), volumes
+  (total and merchantable, m3/ha, with each thinning's removed volume as a
+  bar at its age), and the mean annual increment (MAI) at each row with the
   periodic annual increment (PAI) at the middle of each period (m3/ha/yr),
-  with the culmination of MAI marked (or the highest MAI, where it still
-  rises at the last row). The reason of an early stop is written under the
-  picture.}
-\usage{\method{plot}{sylvo_yield_table}(x, main = NULL, ...)}
+  the culmination of MAI marked (or the highest MAI, where it still rises at
+  the last row). Each thinning is a dotted line through every panel. The
+  legend and the notes (where MAI culminates, the removals, why a table
+  stopped early) fill a sixth panel, so no text lies over a line or over
+  other text. Several tables are overlaid, one colour each, to compare
+  regimes.}
+\usage{
+\method{plot}{sylvo_yield_table}(x, main = NULL, ...)
+plot_yield_table(x, main = NULL, ...)
+}
 \arguments{
-  \item{x}{a yield table from \code{\link{yield_table}}, or one stand's rows
-    of \code{\link{yield_tables}} given the class \code{sylvo_yield_table}.}
+  \item{x}{a yield table from \code{\link{yield_table}}; or several: a named
+    list of tables, or one long table with a \code{regime} or
+    \code{scenario} column (as \code{\link{compare_regimes}} gives).}
   \item{main}{title; by default the model, its version, the site index and
     the merchantable limit.}
-  \item{...}{further graphical parameters for the upper panel's \code{plot}.}
+  \item{...}{further graphical parameters for the first panel's \code{plot}.}
 }
 \value{\code{x}, invisibly.}
 \examples{
@@ -27,4 +32,7 @@ t <- yield_table("b", site = 24, start_age = 10, trees = 1800, ba = 6,
                  end_age = 70, merch_limit = 12,
                  thinnings = c("20:tph=800:p=20", "35:ba=22:p=20"))
 plot(t)
+light <- yield_table("b", site = 24, start_age = 10, trees = 1800, ba = 6,
+                     end_age = 70, merch_limit = 12, thinnings = "20:tph=1200:p=20")
+plot_yield_table(list(heavy = t, light = light))
 }

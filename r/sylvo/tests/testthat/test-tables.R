@@ -178,23 +178,40 @@ plot_calls <- function(t) {
   grDevices::pdf(NULL)
   on.exit(grDevices::dev.off())
   grDevices::dev.control("enable")
-  plot(t)
+  plot_yield_table(t)
   calls <- grDevices::recordPlot()[[1]]
   vapply(calls, function(e) { f <- e[[2]][[1]]; if (is.list(f) && !is.null(f$name)) f$name else "" }, "")
 }
 
-test_that("plot draws a yield table, a bar for each thinning, and refuses one without rows", {
+test_that("plot draws a yield table as small multiples, several tables overlaid, and refuses what is no table", {
   stand <- list(model = "b", site = 24, start_age = 10, trees = 1800, ba = 6, end_age = 60, merch_limit = 12)
   t <- do.call(yield_table, c(stand, list(thinnings = c("20:tph=800:p=20", "35:ba=22:p=20"))))
   file <- tempfile(fileext = ".png")
-  grDevices::png(file, width = 900, height = 700)
+  grDevices::png(file, width = 900, height = 900)
   expect_identical(plot(t), t)
   grDevices::dev.off()
   expect_gt(file.size(file), 10000)
-  bars <- function(t) sum(plot_calls(t) == "C_rect")
-  expect_identical(bars(t) - bars(do.call(yield_table, stand)), 2L)
+  # Six panels (five quantities and the key), a bar for each thinning.
+  calls <- function(x) plot_calls(x)
+  expect_identical(sum(calls(t) == "C_plot_new"), 6L)
+  bars <- function(x) sum(calls(x) == "C_rect")
+  plain <- do.call(yield_table, stand)
+  expect_identical(bars(t) - bars(plain), 2L)
+  # Several tables: each quantity's line once per table.
+  lines_of <- function(x) sum(calls(x) == "C_plotXY")
+  # Several tables: each adds its eight lines and marks (trees, basal area, height, two volumes, MAI, PAI,
+  # the culmination), in the same panels.
+  one <- lines_of(list(thinned = t))
+  expect_identical(lines_of(list(plain = plain)), one)
+  expect_identical(lines_of(list(thinned = t, plain = plain)) - one, 8L)
+  long <- rbind(cbind(regime = "thinned", as.data.frame(unclass(t)[names(t)])),
+                cbind(regime = "plain", as.data.frame(unclass(plain)[names(plain)])))
+  expect_identical(calls(long), calls(list(thinned = t, plain = plain)))
   expect_error(plot(t[0, ]), "no rows")
   expect_error(plot(structure(t[, 1:5], class = class(t))), "lacks the columns")
+  expect_error(plot_yield_table(list(t, plain)), "needs a name for each")
+  expect_error(plot_yield_table(list(a = t, b = t[0, ])), "x\\[\\[\"b\"\\]\\] has no rows")
+  expect_error(plot_yield_table(1:3), "is not a yield table")
 })
 
 test_that("read_inventory reads as the command line and refuses records that do not fit", {
