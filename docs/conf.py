@@ -18,7 +18,7 @@ author = "the Sylvo developers"
 copyright = "the Sylvo developers"
 version = release = (ROOT / "VERSION").read_text().strip() if (ROOT / "VERSION").is_file() else ""
 
-extensions = ["myst_parser", "sphinx.ext.autodoc", "sphinx.ext.napoleon", "sylvo_run"]
+extensions = ["myst_parser", "sphinx.ext.autodoc", "sphinx.ext.napoleon", "sylvo_run", "sylvo_reference"]
 source_suffix = {".md": "markdown", ".rst": "restructuredtext"}
 exclude_patterns = ["_build", "README.md", "_ext"]
 myst_enable_extensions = ["colon_fence", "deflist"]
@@ -34,6 +34,7 @@ html_title = "Sylvo"
 html_static_path = ["_static"]
 html_css_files = ["sylvo.css"]
 pygments_style = "sphinx"
+smartquotes = False  # options such as --site stay as they are typed
 
 sylvo_run_root = str(ROOT)
 sylvo_run_bin = [BIN]
