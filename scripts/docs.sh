@@ -54,7 +54,7 @@ step "writing the man page build-docs/man/sylvo.1" sh -c "
 export SYLVO_DOCS_BIN=$build/bin SYLVO_DOCS_PYTHONPATH=$out/pypath
 step "building the manual into build-docs/html (every example run)" \
   /usr/bin/python3 -m sphinx -b html -W --keep-going -E -n -q docs "$out/html"
-echo "docs: build-docs/html/index.html, build-docs/man/sylvo.1 ($(( $(date +%s) - start )) s)"
 step "testing the examples' directive (tests/docs)" env SYLVO_DOCS_BIN="$build/bin" /usr/bin/python3 tests/docs/test_run_examples.py
 step "checking the command reference against sylvo --help-all" \
   /usr/bin/python3 tests/docs/check_reference.py "$build/bin/sylvo" "$out/html"
+echo "docs: build-docs/html/index.html, build-docs/man/sylvo.1 ($(( $(date +%s) - start )) s)"

@@ -5,14 +5,14 @@
 step_log() {
   STEP_LOG=$1
   mkdir -p "$(dirname "$STEP_LOG")"
-  : >> "$STEP_LOG"
+  : > "$STEP_LOG"
 }
 
 step() {
   local what=$1
   shift
   local log=${STEP_LOG:-/dev/null}
-  echo "$what (log: $log)"
+  echo "$what (log: $log)" >&2
   { echo "== $(date -u '+%F %T') $what: $*"; } >> "$log"
   local status=0
   "$@" >> "$log" 2>&1 || status=$?

@@ -9,6 +9,7 @@
 #                                build-tsan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/steps.sh
 scripts/setup.sh
 
 dir=build
@@ -24,8 +25,10 @@ case "${1:-}" in
     select=(-R '^engine\.') ;;
 esac
 
-cmake -S . -B "$dir" "${flags[@]}" > /dev/null
-cmake --build "$dir" -j"$(nproc)"
+mkdir -p "$dir"
+step_log "$dir/build.log"
+step "configuring $dir/" cmake -S . -B "$dir" "${flags[@]}"
+step "building everything in $dir/" cmake --build "$dir" -j"$(nproc)"
 status=0
 ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" "${select[@]}" 2>&1 | tee "$dir/ctest.log" || status=$?
 # The Windows DLL tests need the mingw-w64 cross compiler and 32-bit Wine
@@ -41,5 +44,6 @@ fi
 if [ -z "${1:-}" ]; then
   SYLVO_BUILD_DIR="$PWD/$dir" scripts/test-python.sh || status=$?
   scripts/test-r.sh || status=$?
+  SYLVO_DOCS_R=0 SYLVO_BUILD_DIR="$PWD/$dir" scripts/docs.sh || status=$?
 fi
 exit "$status"
