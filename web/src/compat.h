@@ -142,11 +142,10 @@ inline to_chars_result to_chars(char* first, char* last, double value)
         char buffer[400];
         if (fixed_length <= scientific_length) {
             if (exponent >= n - 1) {
-                // An integer: its digits, then zeros.
-                int k = 0;
-                for (; k < n; ++k) buffer[k] = digits[k];
-                for (; k <= exponent; ++k) buffer[k] = '0';
-                buffer[k] = '\0';
+                // An integer: written in full, its exact value (beyond 2^53
+                // the shortest digits padded with zeros would name another
+                // number; std::to_chars writes the exact one).
+                std::snprintf(buffer, sizeof buffer, "%.0f", x);
             } else if (exponent >= 0) {
                 int k = 0;
                 for (int i = 0; i < n; ++i) {
