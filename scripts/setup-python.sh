@@ -13,5 +13,11 @@ scripts/setup.sh python3-numpy python3-pandas python3-matplotlib python3-dask py
 if [ ! -x .venv/bin/python ]; then
   /usr/bin/python3 -m venv --system-site-packages .venv
 fi
-.venv/bin/pip install --quiet --no-build-isolation --no-index --no-deps ./python
+mkdir -p build-py
+echo "setup-python: installing the sylvo package into .venv/ (log: build-py/setup-python.log)" >&2
+if ! .venv/bin/pip install --no-build-isolation --no-index --no-deps ./python > build-py/setup-python.log 2>&1; then
+  echo "setup-python: pip install ./python FAILED; its output, from build-py/setup-python.log:" >&2
+  cat build-py/setup-python.log >&2
+  exit 1
+fi
 .venv/bin/python -c "import sylvo; print('setup-python: sylvo', sylvo.__file__)"

@@ -15,14 +15,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+. scripts/steps.sh
 
 scripts/setup.sh r-base-dev r-cran-rcpp r-cran-jsonlite r-cran-testthat r-cran-knitr r-cran-rmarkdown pandoc
 
 prefix=${SYLVO_PREFIX:-$root/.r-engine}
-cmake -S . -B build-r -DCMAKE_BUILD_TYPE=Release -DSYLVO_BUILD_TESTS=OFF -DSYLVO_BUILD_BENCH=OFF \
-  -DSYLVO_BUILD_EXAMPLES=OFF > /dev/null
-cmake --build build-r -j2
-cmake --install build-r --prefix "$prefix" > /dev/null
+mkdir -p build-r
+step_log build-r/setup-r.log
+step "configuring build-r/" cmake -S . -B build-r -DCMAKE_BUILD_TYPE=Release -DSYLVO_BUILD_TESTS=OFF \
+  -DSYLVO_BUILD_BENCH=OFF -DSYLVO_BUILD_EXAMPLES=OFF
+step "building the engine in build-r/" cmake --build build-r -j2
+step "installing the engine into $prefix" cmake --install build-r --prefix "$prefix"
 install -D -m 755 build-r/bin/sylvo "$prefix/bin/sylvo"
 echo "setup-r: the engine is installed in $prefix"
 # The package's configure reads the prefix from here when SYLVO_PREFIX is
@@ -37,5 +40,6 @@ if [ ! -w "$site" ]; then
   mkdir -p "$user"
   library=(-l "$user")
 fi
-SYLVO_PREFIX="$prefix" R CMD INSTALL --preclean --clean "${library[@]}" r/sylvo
+step "installing the R package (R CMD INSTALL r/sylvo)" \
+  env SYLVO_PREFIX="$prefix" R CMD INSTALL --preclean --clean "${library[@]}" r/sylvo
 echo "setup-r: the R package sylvo is installed (library(sylvo))"
