@@ -18,7 +18,12 @@ cd "$(dirname "$0")/.."
 root=$PWD
 start=$(date +%s)
 stage() { echo "== $1 ($(($(date +%s) - start)) s)"; }
-scripts/setup.sh wine64 python3-pytest python3-hypothesis python3-pandas python3-matplotlib python3-dask \
+# i386 Wine runs the zip's 32-bit DLLs (as .ci/run sets it up for the
+# 32-bit DLL tests).
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
+scripts/setup.sh wine wine32:i386 wine64 python3-pytest python3-hypothesis python3-pandas python3-matplotlib python3-dask \
   python3-distributed unzip
 version=$(head -n 1 VERSION)
 
@@ -54,6 +59,18 @@ x86_64-w64-mingw32-gcc -O2 tests/wine/link_host.c -I "$z/include" "$z/x64/lib/sy
 out=$(/usr/lib/wine/wine64 "$z/x64/link_host.exe" | tr -d '\r' | tr '\n' ' ')
 [ "$out" = "imports 13 SylvoVersion => 0x3ff0000000000000 LibMain => 1 " ] ||
   { echo "FAILED: the zip's x64/sylvob.dll through its import library printed: $out"; exit 1; }
+# And the 32-bit one through its own import library, in a 32-bit prefix.
+i686-w64-mingw32-gcc -O2 tests/wine/link_host.c -I "$z/include" "$z/x86/lib/sylvoa.dll.a" -static-libgcc \
+  -o "$z/x86/link_host.exe"
+if /usr/bin/wine --version > /dev/null 2>&1 && [ -e /usr/lib/wine/wine ]; then
+  out=$(WINEPREFIX=$root/build-pkg/wine32prefix WINEARCH=win32 /usr/bin/wine "$z/x86/link_host.exe" | tr -d '\r' |
+        tr '\n' ' ')
+  [ "$out" = "imports 13 SylvoVersion => 0x3ff199999999999a LibMain => 1 " ] ||
+    { echo "FAILED: the zip's x86/sylvoa.dll through its import library printed: $out"; exit 1; }
+  echo "the zip's x86/sylvoa.dll runs under 32-bit Wine through x86/lib/sylvoa.dll.a"
+else
+  echo "NOTE: 32-bit Wine cannot run here: the zip's 32-bit DLLs were checked as files only"
+fi
 linux=$(build-pkg/bin/sylvo --model c --format csv)
 windows=$(/usr/lib/wine/wine64 "$z/x64-engine/sylvo.exe" --model c --format csv | tr -d '\r')
 [ "$linux" = "$windows" ] || { echo "FAILED: the zip's sylvo.exe --model c differs from the Linux sylvo"; exit 1; }
@@ -61,10 +78,8 @@ echo "the zip: every folder present, a host linked with x64/lib/sylvob.dll.a run
 
 stage "the Debian package"
 removed=0
-remove() { [ $removed = 1 ] || { apt-get remove -y -qq sylvo > /dev/null 2>&1 || true; removed=1; }; }
+remove() { [ $removed = 1 ] || { $sudo apt-get remove -y -qq sylvo > /dev/null 2>&1 || true; removed=1; }; }
 trap remove EXIT
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq -o DPkg::Lock::Timeout=600 "$root/dist/sylvo_${version}_amd64.deb" > /dev/null
 [ "$(dpkg-query -W -f='${Version}' sylvo)" = "$version" ] || { echo "FAILED: sylvo $version is not installed"; exit 1; }
 work=$(mktemp -d)
