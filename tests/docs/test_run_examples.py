@@ -27,12 +27,17 @@ sylvo_run_bin = [{BIN!r}]
 """
 
 
-def build(pages):
-    """Builds PAGES ({name: text}) with -W; returns (status, warnings)."""
+def build(pages, readme=None):
+    """Builds PAGES ({name: text}) with -W, checking the console blocks of
+    README when given; returns (status, warnings)."""
     with tempfile.TemporaryDirectory() as tmp:
         src = Path(tmp) / "src"
         src.mkdir()
-        (src / "conf.py").write_text(CONF)
+        conf = CONF
+        if readme is not None:
+            (Path(tmp) / "README.md").write_text(readme)
+            conf += f"sylvo_run_check_files = [{str(Path(tmp) / 'README.md')!r}]\n"
+        (src / "conf.py").write_text(conf)
         names = sorted(pages)
         (src / "index.md").write_text("# Test\n\n```{toctree}\n" + "\n".join(names) + "\n```\n")
         for name, text in pages.items():
@@ -77,6 +82,17 @@ class Transcripts(unittest.TestCase):
         status, err = build({"first-table": first + " 25   13.62" + rest})
         self.assertNotEqual(status, 0)
         self.assertIn("- 25   13.62", err)
+
+    def test_the_readmes_console_blocks_are_checked(self):
+        readme = (ROOT / "README.md").read_text()
+        self.assertIn("```console", readme)
+        self.assertEqual(build({"height": HEIGHT}, readme=readme)[0], 0)
+        changed = readme.replace(" 25   13.61", " 25   13.60", 1)
+        self.assertNotEqual(changed, readme)
+        status, err = build({"height": HEIGHT}, readme=changed)
+        self.assertNotEqual(status, 0)
+        self.assertIn("README.md", err)
+        self.assertIn("- 25   13.60", err)
 
     def test_transcripts_split_into_commands_and_their_output(self):
         steps = sylvo_run.split_transcript(["$ echo 'a", "b'", "a", "b", "$ printf x \\", "  y", "x y"])
