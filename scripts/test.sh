@@ -43,6 +43,7 @@ fi
 # The Python and R packages, on the release build's run only.
 if [ -z "${1:-}" ]; then
   SYLVO_BUILD_DIR="$PWD/$dir" scripts/test-python.sh || status=$?
+  SYLVO_BUILD_DIR="$PWD/$dir" scripts/test-web.sh || status=$?
   scripts/test-r.sh || status=$?
   SYLVO_DOCS_R=0 SYLVO_BUILD_DIR="$PWD/$dir" scripts/docs.sh || status=$?
 fi
