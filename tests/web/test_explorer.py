@@ -147,6 +147,30 @@ class Explorer(unittest.TestCase):
                                                      "--interval", "5", "--merch-limit", "12",
                                                      "--thin", "20:tph=800:p=20"))
         self.assertEqual(len(self.driver.find_elements(By.CSS_SELECTOR, "#charts figure svg")), 5)
+        # Every field has a label.
+        unlabelled = self.driver.execute_script(
+            "return [...document.querySelectorAll('input, select, textarea')]"
+            ".filter(e => !e.labels || !e.labels.length).map(e => e.id)")
+        self.assertEqual(unlabelled, [])
+        # A narrow window: nothing wider than the window.
+        self.driver.set_window_size(420, 1200)
+        try:
+            width, inner = self.driver.execute_script(
+                "return [document.documentElement.scrollWidth, document.documentElement.clientWidth]")
+            self.assertLessEqual(width, inner)
+        finally:
+            self.driver.set_window_size(1400, 1700)
+
+    def test_keyboard_moves_between_scenarios(self):
+        self.open()
+        self.field("add-scenario").click()
+        tab = self.field("tab-1")
+        self.assertEqual(tab.get_attribute("aria-selected"), "true")
+        tab.send_keys(Keys.ARROW_LEFT)
+        self.assertEqual(self.field("tab-0").get_attribute("aria-selected"), "true")
+        self.assertEqual(self.driver.switch_to.active_element.get_attribute("id"), "tab-0")
+        self.field("tab-0").send_keys(Keys.ARROW_RIGHT)
+        self.assertEqual(self.field("tab-1").get_attribute("aria-selected"), "true")
 
     def test_typed_stand_and_thinning_give_the_command_lines_table_and_download(self):
         self.open()
