@@ -91,7 +91,14 @@ function requestOf(s) {
 }
 
 function compute(i) {
-  const answer = JSON.parse(engine.run(JSON.stringify(requestOf(state.scenarios[i]))));
+  let answer;
+  try {
+    answer = JSON.parse(engine.run(JSON.stringify(requestOf(state.scenarios[i]))));
+  } catch (e) {
+    // Not a refusal the engine explains: said in the status line, the last table kept.
+    answer = { ok: false, field: 'request', thinning: null, message: `the engine failed: ${e}`,
+               full: `the engine failed: ${e}` };
+  }
   if (answer.ok) {
     answer.table = JSON.parse(answer.json);
     lastGood[i] = answer;
