@@ -84,6 +84,17 @@ def _run(argv, *, config, cwd, stderr, stdin=None, extra_env=None):
     return done.returncode, out, done.stderr
 
 
+def _built(command, config):
+    """COMMAND with build/bin/ of the checkout read as the build being
+    documented (sylvo_run_bin), where that is another directory."""
+    if not config.sylvo_run_bin:
+        return command
+    bin_dir = Path(config.sylvo_run_bin[0]).resolve()
+    if bin_dir == _root(config) / "build" / "bin":
+        return command
+    return re.sub(r"(?<![\w/.-])build/bin/", shlex.quote(str(bin_dir)) + "/", command)
+
+
 def split_transcript(lines):
     """[(command, [expected lines])] of a "$ COMMAND" transcript. A command
     goes on over the next lines while it ends in a backslash or has a quote
@@ -150,7 +161,7 @@ def check_transcript(lines, *, config, cwd, status=0, stderr=False, insert=False
     problems = []
     shown = []
     for command, expected in split_transcript(lines):
-        code, out, err = _run(["bash", "-c", command], config=config, cwd=cwd, stderr=stderr)
+        code, out, err = _run(["bash", "-c", _built(command, config)], config=config, cwd=cwd, stderr=stderr)
         actual = _normalise(out)
         shown.append("$ " + command.replace("\n", "\n"))
         if code != status:
