@@ -48,8 +48,8 @@ def serve(directory):
 PLAIN_MATH = dict(os.environ, GLIBC_TUNABLES="glibc.cpu.hwcaps=-AVX2,-FMA,-FMA4")
 
 
-def sylvo_csv(*args):
-    run = subprocess.run([SYLVO, "table", "--format", "csv", *args], capture_output=True, text=True,
+def sylvo_csv(*args, output="csv"):
+    run = subprocess.run([SYLVO, "table", "--format", output, *args], capture_output=True, text=True,
                          env=PLAIN_MATH)
     assert run.returncode in (0, 3), run.stderr
     return run.stdout
@@ -97,6 +97,15 @@ class Explorer(unittest.TestCase):
         element.send_keys(Keys.DELETE)
         if text:
             element.send_keys(text)
+
+    def downloaded(self, name):
+        path = os.path.join(self.downloads, name)
+        deadline = time.time() + 20
+        while not os.path.exists(path) and time.time() < deadline:
+            time.sleep(0.2)
+        time.sleep(0.3)
+        with open(path, newline="") as f:
+            return f.read()
 
     def paste_into(self, element_id, text):
         """TEXT in the field at once, as a paste (no keystroke between)."""
@@ -188,6 +197,18 @@ class Explorer(unittest.TestCase):
             time.sleep(0.2)
         with open(path, newline="") as f:
             self.assertEqual(f.read(), expected)
+        # The JSON download is `--format json`'s text.
+        self.field("download-json").click()
+        self.assertEqual(self.downloaded("sylvo-table.json"),
+                         sylvo_csv(*self.STAND_ARGS, output="json"))
+        # The regime file is a regime document giving the same table.
+        self.field("download-regime").click()
+        regime = os.path.join(self.downloads, "sylvo-regime.json")
+        self.downloaded("sylvo-regime.json")
+        by_regime = sylvo_csv(*[a for a in self.STAND_ARGS if a not in ("--thin", "24:ba=18:p=15")],
+                              "--regime", regime)
+        plain_rows = [line.rsplit(",", 2)[0] for line in expected.splitlines()[1:]]
+        self.assertEqual([line.rsplit(",", 2)[0] for line in by_regime.splitlines()[1:]], plain_rows)
         # The URL holds the view: opening it again gives the same table.
         link = self.driver.current_url
         self.driver.get("about:blank")
