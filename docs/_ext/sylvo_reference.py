@@ -9,6 +9,11 @@
   ```
       an R help page, from the package's installed Rd (tools::Rd2HTML)
 
+  ```{r-help-all}
+  ```
+      every page of r/sylvo/man, a section each (a page missing from the
+      installed package fails the build)
+
   ```{include-if-exists} schemas/regime.schema.json
   :language: json
   ```
@@ -140,7 +145,11 @@ class RHelp(SphinxDirective):
     required_arguments = 1
 
     def run(self):
-        topic = self.arguments[0]
+        return RHelp.page(self, self.arguments[0])
+
+    @staticmethod
+    def page(directive, topic):
+        self = directive
         config = self.config
         # The Rd file of that name (the man/ file's name) in the installed package.
         script = ("suppressMessages(library(sylvo)); db <- tools::Rd_db('sylvo'); "
@@ -152,9 +161,39 @@ class RHelp(SphinxDirective):
             logger.warning(f"R help page {topic}: Rscript ended with status {code}: {err.strip()[-400:]}",
                            location=self.get_location())
             return []
+        # The page's own title and name come first, as sections Rd2HTML's
+        # fragment does not name; the manual's heading gives the title.
+        start = html.find("<h3>Description</h3>")
+        if start >= 0:
+            html = html[start:]
         html = re.sub(r"<h2[^>]*>", "<h4>", html).replace("</h2>", "</h4>")
         html = re.sub(r"<h3[^>]*>", "<h5>", html).replace("</h3>", "</h5>")
         return [nodes.raw("", f'<div class="r-help">{html}</div>', format="html")]
+
+
+class RHelpAll(SphinxDirective):
+    """Every help page of r/sylvo/man, as a section each: its title, its
+    topics, and the page from the installed package."""
+
+    def run(self):
+        man = sylvo_run._root(self.config) / "r" / "sylvo" / "man"
+        result = []
+        for rd in sorted(man.glob("*.Rd")):
+            text = rd.read_text(encoding="utf-8")
+            title = re.search(r"\\title\{([^}]*)\}", text)
+            title = title.group(1) if title else rd.stem
+            aliases = re.findall(r"\\alias\{([^}]*)\}", text)
+            section = nodes.section(ids=[nodes.make_id("r-" + rd.stem)], names=[nodes.fully_normalize_name(title)])
+            section += nodes.title(title, title)
+            topics = nodes.paragraph("", "Topics: ")
+            for i, a in enumerate(aliases):
+                if i:
+                    topics += nodes.Text(", ")
+                topics += nodes.literal(a, a)
+            section += topics
+            section += RHelp.page(self, rd.stem)
+            result.append(section)
+        return result
 
 
 class IncludeIfExists(SphinxDirective):
@@ -176,5 +215,6 @@ class IncludeIfExists(SphinxDirective):
 def setup(app):
     app.add_directive("sylvo-help", SylvoHelp)
     app.add_directive("r-help", RHelp)
+    app.add_directive("r-help-all", RHelpAll)
     app.add_directive("include-if-exists", IncludeIfExists)
     return {"version": "1", "parallel_read_safe": True, "parallel_write_safe": True}
