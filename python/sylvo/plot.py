@@ -173,7 +173,7 @@ def plot_yield_table(df, ax=None, title=None):
             panels["increment"].plot([a], [m], marker="*", ms=13, color="#fbc02d", mec=colour, mew=1.2, ls="none",
                                      zorder=5, label=("highest MAI" if rising else "culmination of MAI") +
                                      (f" ({label})" if several else ""))
-            what = (f"MAI still rising at {a:g} yr: {m:.2f} m³/ha/yr" if rising else
+            what = (f"highest MAI at the last row, {a:g} yr: {m:.2f} m³/ha/yr" if rising else
                     f"MAI culminates at {a:g} yr: {m:.2f} m³/ha/yr")
             notes.append(f"{label}: {what}" if several else what)
         stop = t.attrs.get("stop")

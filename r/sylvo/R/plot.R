@@ -131,7 +131,7 @@ plot_yield_table <- function(x, main = NULL, ...) {
     if (!is.null(peak)) {
       points(peak$age, peak$mai, pch = 8, cex = 1.8, lwd = 2, col = "#fbc02d")
       notes <- c(notes, paste0(if (several) paste0(label, ": ") else "",
-                               sprintf(if (peak$rising) "MAI still rising at %s yr: %.2f m3/ha/yr"
+                               sprintf(if (peak$rising) "highest MAI at the last row, %s yr: %.2f m3/ha/yr"
                                        else "MAI culminates at %s yr: %.2f m3/ha/yr", format(peak$age), peak$mai)))
     }
     if (!several) {
