@@ -45,6 +45,7 @@ if [ -z "${1:-}" ]; then
   SYLVO_BUILD_DIR="$PWD/$dir" scripts/test-python.sh || status=$?
   SYLVO_BUILD_DIR="$PWD/$dir" scripts/test-web.sh || status=$?
   scripts/test-r.sh || status=$?
+  scripts/test-package.sh || status=$?
   SYLVO_DOCS_R=0 SYLVO_BUILD_DIR="$PWD/$dir" scripts/docs.sh || status=$?
 fi
 exit "$status"
