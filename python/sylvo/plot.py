@@ -90,6 +90,9 @@ def culmination(df):
         return None
     k = int(np.nanargmax(mai))
     rising = k == len(mai) - 1 or bool(np.all(age[k + 1:] == age[k]))
+    # A table harvested where MAI culminates ends at its culmination.
+    if rising and "event" in df and str(df["event"].iloc[-1]).startswith("harvest: MAI culminates"):
+        rising = False
     return float(age[k]), float(mai[k]), rising
 
 

@@ -112,6 +112,16 @@ def test_a_table_whose_mai_still_rises_and_axes_given(table):
     assert "highest MAI" in labels and "culmination of MAI" not in labels
     assert "merchantable volume" not in lines_by_label(axes.flat[3])
     plt.close(fig)
+    # A table harvested where MAI culminates ends there: its last row is the culmination.
+    harvested = sylvo.yield_table("b", site=26, start_age=10, trees=1600, ba=6, end_age=90, merch_limit=None,
+                                  regime={"name": "h", "events": [{"action": "harvest",
+                                                                    "when": {"mai_culminates": True}}]})
+    assert harvested["event"].iloc[-1].startswith("harvest: MAI culminates")
+    fig, axes = plt.subplots(3, 2)
+    sylvo.plot_yield_table(harvested, ax=axes.flat)
+    labels = lines_by_label(axes.flat[4])
+    assert "culmination of MAI" in labels and "highest MAI" not in labels
+    plt.close(fig)
 
 
 def test_refuses_what_is_not_a_table(table):

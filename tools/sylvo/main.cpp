@@ -238,9 +238,10 @@ struct Cli {
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
             ->needs(regime);
         table->add_option("--plot", values.plot,
-                          "Also draw the table to FILE.png or FILE.svg: volumes, height, basal area and trees over "
-                          "age with the removals at thinnings, MAI and PAI with the culmination of MAI (drawn by "
-                          "python/sylvo/plot_cli.py with Debian's Python, pandas and matplotlib)")
+                          "Also draw the table to FILE.png or FILE.svg as small multiples over one age axis: "
+                          "trees, basal area, dominant height, volumes with the removals, MAI and PAI with the "
+                          "culmination of MAI (drawn by python/sylvo/plot_cli.py with Debian's Python, pandas and "
+                          "matplotlib)")
             ->type_name("FILE.png|FILE.svg");
     }
 

@@ -52,7 +52,11 @@ plot_culmination <- function(t) {
   if (all(is.na(mai))) return(NULL)
   k <- which.max(mai)
   age <- t$age_yr
-  list(age = age[k], mai = mai[k], rising = k == length(mai) || all(age[-seq_len(k)] == age[k]))
+  rising <- k == length(mai) || all(age[-seq_len(k)] == age[k])
+  # A table harvested where MAI culminates ends at its culmination.
+  if (rising && !is.null(t$event) && startsWith(as.character(t$event[length(mai)]), "harvest: MAI culminates"))
+    rising <- FALSE
+  list(age = age[k], mai = mai[k], rising = rising)
 }
 
 plot_yield_table <- function(x, main = NULL, ...) {
