@@ -149,6 +149,11 @@ namespace {
 // The name regime text is read under in messages and in the table's JSON.
 const char* const kRegimeFile = "regime.json";
 
+// An answer as text. Messages quote the user's text, which may hold bytes
+// that are not UTF-8 (or a character cut in two): those are replaced, not
+// refused, so that the answer is always JSON.
+std::string answer_text(const json& answer) { return answer.dump(-1, ' ', false, json::error_handler_t::replace); }
+
 json regime_refused(const sylvo::RegimeError& e)
 {
     return {{"ok", false},
@@ -210,20 +215,22 @@ std::string run(std::string_view text)
         out["warnings"] = warnings;
         out["regime_names"] = file ? json(file->names()) : json::array();
         out["regime"] = regime ? json(sylvo::describe_regime(*regime)) : json::array();
-        return out.dump();
+        return answer_text(out);
     } catch (const Refusal& r) {
-        return refused(r).dump();
+        return answer_text(refused(r));
     } catch (const sylvo::RegimeError& e) {
-        return regime_refused(e).dump();
+        return answer_text(regime_refused(e));
     } catch (const sylvo::InputError& e) {
         Refusal r{key_of(e.field()), -1, e};
         if (e.field() == request.thinning_field)
             for (std::size_t i = 0; i < request.thinnings.size(); ++i)
                 if (request.thinnings[i].written == e.value()) r.thinning = static_cast<int>(i);
-        return refused(r).dump();
+        return answer_text(refused(r));
     } catch (const sylvo::EngineError& e) {
-        return refused(Refusal{"request", -1, sylvo::InputError("request", "", e.what(), "a stand the engine takes")})
-            .dump();
+        return answer_text(refused(Refusal{"request", -1, sylvo::InputError("request", "", e.what(), "a stand the engine takes")}));
+    } catch (const std::exception& e) {
+        // Not a refusal of a value (the formatter failing, say): said as it is.
+        return answer_text(refused(Refusal{"request", -1, sylvo::InputError("request", "", std::string("could not be answered: ") + e.what(), "a request the engine and the formatter take")}));
     }
 }
 
