@@ -451,8 +451,23 @@ RegimeFile parse_regimes(std::string_view text, std::string_view file_name)
         SourcePlace place;
         const std::size_t at = e.byte > 0 ? e.byte - 1 : 0;
         std::tie(place.line, place.column) = line_column(text, at);
-        std::string what = e.what();
-        const std::size_t colon = what.rfind(": ");
+        // nlohmann's message quotes the bytes last read, which may cut a
+        // character in two: every byte that is not printable ASCII is
+        // written as \xHH, so that the message is always UTF-8 text.
+        std::string what;
+        for (const char c : std::string_view(e.what())) {
+            const auto u = static_cast<unsigned char>(c);
+            if (u >= 0x20 && u < 0x7f) {
+                what += c;
+            } else {
+                static const char hex[] = "0123456789ABCDEF";
+                what += "\\x";
+                what += hex[u >> 4];
+                what += hex[u & 15];
+            }
+        }
+        const std::size_t at_column = what.find("column ");
+        const std::size_t colon = what.find(": ", at_column == std::string::npos ? 0 : at_column);
         throw RegimeError(file, place, "is not JSON (" + (colon == std::string::npos ? what : what.substr(colon + 2)) + ")",
                           "a JSON document holding a regime or {\"regimes\": [...]}");
     } catch (const json::exception& e) {

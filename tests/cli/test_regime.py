@@ -282,6 +282,13 @@ class Files(unittest.TestCase):
         self.assertEqual(code, 2)
         self.assertIn(path + ":2:", err)
         self.assertIn("is not JSON", err)
+        # A character cut in two where the parser stopped: the message stays UTF-8 text.
+        with tempfile.NamedTemporaryFile("wb", suffix=".json", delete=False) as f:
+            f.write(b'{"name": "x", "events": [\xc3')
+        code, _, err = run("regime", "check", f.name)
+        os.unlink(f.name)
+        self.assertEqual(code, 2)
+        self.assertIn("last read: '\"events\": [\\xC3'", err)
         code, _, err = run("regime", "check", "/nonexistent/r.json")
         self.assertEqual((code, err.strip()), (2, "sylvo: /nonexistent/r.json: cannot be opened; accepted: a readable "
                                                   "regime file (JSON)"))
