@@ -180,7 +180,16 @@ int run_table(const CommonOptions& common, const Values& values)
                       "), site index " + fixed(table.site, 2) + " m",
                   stop);
     }
-    write_yield_table(std::cout, format_of(common), *library, request, table, regime);
+    std::optional<sylvo::Economics> economics;
+    Valuation valuation;
+    if (!values.economics_file.empty()) {
+        economics = sylvo::read_economics(values.economics_file);
+        valuation.economics = &*economics;
+        valuation.ledger = sylvo::removal_ledger(request, table, *economics);
+        valuation.values = sylvo::table_values(request, table, valuation.ledger, *economics);
+    }
+    write_yield_table(std::cout, format_of(common), *library, request, table, regime,
+                      economics ? &valuation : nullptr);
     std::cout.flush();
     for (const std::string& line : sylvo::note_kinds(table.notes)) std::cerr << "sylvo: warning: " << line << '\n';
     std::size_t skipped = 0;

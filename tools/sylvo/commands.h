@@ -21,6 +21,7 @@ struct Values {
     std::string plot;                    // --plot FILE.png|FILE.svg, or empty
     std::string regime_file;             // --regime FILE, or empty
     std::vector<std::string> regime_names;  // --regime-name, as given
+    std::string economics_file;          // --economics FILE, or empty
 };
 
 // Each returns the exit status; bad input throws InputError.

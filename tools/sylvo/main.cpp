@@ -237,6 +237,12 @@ struct Cli {
             ->expected(1)
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
             ->needs(regime);
+        table->add_option("--economics", values.economics_file,
+                          "An economics file (JSON: discount_rate, assortments by lower diameter limit with their "
+                          "prices, costs): the table is followed by the ledger of its removals (volume by "
+                          "assortment, revenue, cost, net value) and, for a table that ends in a harvest, its NPV "
+                          "at the start age, LEV, IRR and EAV")
+            ->type_name("FILE");
         table->add_option("--plot", values.plot,
                           "Also draw the table to FILE.png or FILE.svg as small multiples over one age axis: "
                           "trees, basal area, dominant height, volumes with the removals, MAI and PAI with the "

@@ -111,8 +111,116 @@ std::string csv_field(const std::string& text)
     return quoted + '"';
 }
 
+namespace {
+
+json ledger_json(const Valuation& v)
+{
+    json records = json::array();
+    for (const sylvo::LedgerRecord& r : v.ledger) {
+        json assortments = json::object();
+        for (std::size_t k = 0; k < r.assortments.size(); ++k)
+            assortments[v.economics->assortments[k].name] = r.assortments[k];
+        records.push_back({{"age_yr", r.age},
+                           {"kind", r.harvest ? "harvest" : "thinning"},
+                           {"removed_trees_per_ha", to_json(cell(r.trees))},
+                           {"removed_ba_m2_per_ha", to_json(cell(r.ba))},
+                           {"removed_volume_m3_per_ha", to_json(cell(r.volume))},
+                           {"removed_merch_volume_m3_per_ha", to_json(cell(r.merch_volume))},
+                           {"assortments", assortments},
+                           {"revenue_per_ha", r.revenue},
+                           {"cost_per_ha", r.cost},
+                           {"net_per_ha", r.net},
+                           {"note", r.note.empty() ? json(nullptr) : json(r.note)}});
+    }
+    return records;
+}
+
+json value_json(const Valuation& v)
+{
+    const sylvo::TableValues& x = v.values;
+    auto number = [](double d) { return std::isfinite(d) ? json(d) : json(nullptr); };
+    return {{"discount_rate", v.economics->discount_rate},
+            {"rotation_age_yr", number(x.rotation)},
+            {"npv_per_ha", number(x.npv)},
+            {"lev_per_ha", number(x.lev)},
+            {"irr", number(x.irr)},
+            {"eav_per_ha", number(x.eav)},
+            {"why", x.valued ? json(nullptr) : json(x.why)},
+            {"irr_why", x.irr_why.empty() ? json(nullptr) : json(x.irr_why)}};
+}
+
+// The ledger and the values after a table: CSV blocks after an empty line,
+// or aligned lines for people.
+void write_valuation(std::ostream& out, Format format, const Valuation& v)
+{
+    const auto& names = v.economics->assortments;
+    if (format == Format::Csv) {
+        out << "\nage_yr,kind,removed_trees_per_ha,removed_ba_m2_per_ha,removed_volume_m3_per_ha,"
+               "removed_merch_volume_m3_per_ha";
+        for (const sylvo::Assortment& a : names) out << ',' << csv_field(a.name + "_m3_per_ha");
+        out << ",revenue_per_ha,cost_per_ha,net_per_ha,note\n";
+        for (const sylvo::LedgerRecord& r : v.ledger) {
+            out << shortest(r.age) << ',' << (r.harvest ? "harvest" : "thinning") << ',' << csv_text(cell(r.trees)) << ','
+                << csv_text(cell(r.ba)) << ',' << csv_text(cell(r.volume)) << ',' << csv_text(cell(r.merch_volume));
+            for (double x : r.assortments) out << ',' << shortest(x);
+            out << ',' << shortest(r.revenue) << ',' << shortest(r.cost) << ',' << shortest(r.net) << ','
+                << csv_field(r.note) << '\n';
+        }
+        const sylvo::TableValues& x = v.values;
+        auto c = [](double d) { return std::isfinite(d) ? shortest(d) : std::string(); };
+        out << "\ndiscount_rate,rotation_age_yr,npv_per_ha,lev_per_ha,irr,eav_per_ha,why,irr_why\n"
+            << shortest(v.economics->discount_rate) << ',' << c(x.rotation) << ',' << c(x.npv) << ',' << c(x.lev) << ','
+            << c(x.irr) << ',' << c(x.eav) << ',' << csv_field(x.why) << ',' << csv_field(x.irr_why) << '\n';
+        return;
+    }
+    out << "\nRemovals (" << v.economics->file << ")\n";
+    std::vector<Column> columns{{"age_yr", "age", "yr", -1},     {"kind", "kind", "", -3},
+                                {"trees", "trees", "/ha", 1},    {"ba", "BA", "m2/ha", 2},
+                                {"volume", "volume", "m3/ha", 1}, {"merch", "merch", "m3/ha", 1}};
+    for (const sylvo::Assortment& a : names) columns.push_back({a.name, a.name, "m3/ha", 1});
+    for (const char* k : {"revenue", "cost", "net"}) columns.push_back({k, k, "/ha", 2});
+    std::vector<std::vector<std::string>> text{{}, {}};
+    for (const Column& c : columns) {
+        text[0].push_back(c.label);
+        text[1].push_back(c.unit);
+    }
+    auto f = [](double d, int decimals) { return std::isfinite(d) ? fixed(d, decimals) : std::string(); };
+    for (const sylvo::LedgerRecord& r : v.ledger) {
+        std::vector<std::string> line{age_text(r.age), r.harvest ? "harvest" : "thinning", f(r.trees, 1), f(r.ba, 2),
+                                      f(r.volume, 1), f(r.merch_volume, 1)};
+        for (double x : r.assortments) line.push_back(f(x, 1));
+        for (double x : {r.revenue, r.cost, r.net}) line.push_back(f(x, 2));
+        text.push_back(line);
+    }
+    std::vector<size_t> width(columns.size(), 0);
+    for (const auto& line : text)
+        for (size_t i = 0; i < line.size(); ++i) width[i] = std::max(width[i], line[i].size());
+    for (const auto& line : text) {
+        std::string s;
+        for (size_t i = 0; i < line.size(); ++i) {
+            const std::string pad(width[i] - line[i].size(), ' ');
+            s += (i ? "  " : "") + (i == 1 ? line[i] + pad : pad + line[i]);
+        }
+        s.erase(s.find_last_not_of(' ') + 1);
+        out << s << '\n';
+    }
+    for (const sylvo::LedgerRecord& r : v.ledger)
+        if (!r.note.empty()) out << "age " << age_text(r.age) << ": " << r.note << '\n';
+    const sylvo::TableValues& x = v.values;
+    out << "\ndiscount rate " << shortest(v.economics->discount_rate);
+    if (!x.valued) {
+        out << ": no values: " << x.why << '\n';
+        return;
+    }
+    out << ", rotation " << age_text(x.rotation) << " yr: NPV at the start age " << fixed(x.npv, 2) << "/ha, LEV "
+        << fixed(x.lev, 2) << "/ha, EAV " << fixed(x.eav, 2) << "/ha/yr, IRR "
+        << (std::isfinite(x.irr) ? fixed(100.0 * x.irr, 2) + "%" : "none (" + x.irr_why + ")") << '\n';
+}
+
+}  // namespace
+
 void write_yield_table(std::ostream& out, Format format, const Library& library, const sylvo::TableRequest& request,
-                       const sylvo::YieldTable& table, const sylvo::Regime* regime)
+                       const sylvo::YieldTable& table, const sylvo::Regime* regime, const Valuation* valuation)
 {
     const auto& columns = yield_table_columns();
     std::vector<std::vector<Cell>> rows;
@@ -154,6 +262,11 @@ void write_yield_table(std::ostream& out, Format format, const Library& library,
             doc["rows"].push_back(object);
         }
         doc["harvested"] = table.harvested;
+        if (valuation) {
+            doc["economics"] = json::parse(valuation->economics->document);
+            doc["ledger"] = ledger_json(*valuation);
+            doc["value"] = value_json(*valuation);
+        }
         doc["stopped"] = table.stop ? json{{"age_yr", table.stop->age},
                                            {"after_thinning", table.stop->after_thinning},
                                            {"reason", table.stop->reason}}
@@ -168,6 +281,7 @@ void write_yield_table(std::ostream& out, Format format, const Library& library,
             for (size_t i = 0; i < columns.size(); ++i) out << csv_text(rows[r][i]) << ',';
             out << csv_field(std::string(table.row_event(r))) << ',' << csv_field(table.row_note(r)) << '\n';
         }
+        if (valuation) write_valuation(out, format, *valuation);
         return;
     }
     out << "Yield table, " << library.model().name << " (version " << fixed(library.version(), 1) << ")\n";
@@ -223,6 +337,7 @@ void write_yield_table(std::ostream& out, Format format, const Library& library,
             if (!t.note.empty()) out << "age " << age << ": " << t.note << '\n';
         }
     }
+    if (valuation) write_valuation(out, format, *valuation);
 }
 
 void write_record(std::ostream& out, Format format, const Library& library, const std::vector<Field>& fields)

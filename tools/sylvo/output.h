@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "library.h"
+#include "sylvo/economics.hpp"
 #include "sylvo/regime.hpp"
 #include "sylvo/yield_table.hpp"
 
@@ -34,8 +35,16 @@ const std::vector<Column>& yield_table_columns();
 // marked and the marks explained under it, the regime's events listed under
 // it), CSV or JSON. REGIME: the regime the table was made under, if any
 // (JSON carries it as read).
+// What a table's removals are worth, for --economics.
+struct Valuation {
+    const sylvo::Economics* economics = nullptr;
+    std::vector<sylvo::LedgerRecord> ledger;
+    sylvo::TableValues values;
+};
+
 void write_yield_table(std::ostream& out, Format format, const Library& library, const sylvo::TableRequest& request,
-                       const sylvo::YieldTable& table, const sylvo::Regime* regime = nullptr);
+                       const sylvo::YieldTable& table, const sylvo::Regime* regime = nullptr,
+                       const Valuation* valuation = nullptr);
 
 // A field for CSV: quoted (RFC 4180) where it holds a comma, a quote or a
 // line break.
