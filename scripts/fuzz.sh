@@ -25,7 +25,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-fuzzers=(fuzz_exports fuzz_engine fuzz_csv fuzz_inventory fuzz_options fuzz_regime fuzz_explorer)
+fuzzers=(fuzz_exports fuzz_engine fuzz_csv fuzz_inventory fuzz_options fuzz_regime fuzz_explorer fuzz_economics)
 all_targets=("${fuzzers[@]}" fuzz_python fuzz_r)
 usage() {
   echo "usage: scripts/fuzz.sh SECONDS [RUNS [TARGET...]] (each target's run time and executions, whole" \
@@ -48,7 +48,7 @@ fi
 wants() { [[ " ${targets[*]} " == *" $1 "* ]]; }
 
 dir=build-fuzz
-if [[ " ${targets[*]} " =~ " fuzz_"(exports|engine|csv|inventory|options|regime|explorer)" " ]]; then
+if [[ " ${targets[*]} " =~ " fuzz_"(exports|engine|csv|inventory|options|regime|explorer|economics)" " ]]; then
   # clang with libFuzzer and the sanitizer runtimes, and llvm-symbolizer for
   # readable reports, besides what every build needs.
   scripts/setup.sh clang llvm libclang-rt-14-dev
