@@ -111,6 +111,69 @@ class Ledger(unittest.TestCase):
         os.unlink(path)
 
 
+SEARCH = {"name": "s", "events": [
+    {"action": "thin", "at": {"search": [15, 25]}, "target": {"trees_per_ha": 700}, "p": 20},
+    {"action": "harvest", "at": {"search": [40, 60]}}]}
+
+
+class Optimize(unittest.TestCase):
+    def test_the_best_is_the_brute_force_best_and_runs_as_it_is(self):
+        prices, regime = write(PRICES), write(SEARCH)
+        stand = ["--model", "b", *STAND[:8], "--end-age", 60, "--merch-limit", 12]
+        results = {}
+        for threads in (1, 2):
+            code, out, err = run("optimize", *stand, "--regime", regime, "--economics", prices, "--objective", "lev",
+                                 "--threads", threads, "--format", "json")
+            self.assertEqual(code, 0, err)
+            results[threads] = json.loads(out)
+        self.assertEqual(results[1], results[2])
+        doc = results[1]
+        # Brute force over the same whole years, one table at a time.
+        best = None
+        for thin in range(15, 26):
+            for harvest in range(40, 61):
+                one = {"name": "s", "events": [
+                    {"action": "thin", "at": thin, "target": {"trees_per_ha": 700}, "p": 20},
+                    {"action": "harvest", "at": harvest}]}
+                path = write(one)
+                code, out, _ = run("table", *stand, "--regime", path, "--economics", prices, "--format", "json")
+                os.unlink(path)
+                lev = json.loads(out)["value"]["lev_per_ha"] if code == 0 else None
+                if lev is not None and (best is None or lev > best[0]):
+                    best = (lev, thin, harvest)
+        self.assertLessEqual(abs(doc["objective_value"] - best[0]), 1e-6 * abs(best[0]))
+        self.assertEqual((doc["best"]["events"][0]["at"], doc["best"]["events"][1]["at"]), best[1:])
+        self.assertGreaterEqual(doc["objective_value"], doc["start_value"])
+        # The best regime, as printed, is a regime file sylvo table takes.
+        path = write(doc["best"])
+        code, out, _ = run("table", *stand, "--regime", path, "--economics", prices, "--format", "json")
+        self.assertEqual(json.loads(out)["value"]["lev_per_ha"], doc["objective_value"])
+        os.unlink(path)
+        os.unlink(prices)
+        os.unlink(regime)
+
+    def test_rotation_curve_and_its_rotations(self):
+        prices = write(PRICES)
+        fixed = write({"name": "f", "events": [{"action": "thin", "at": 20, "target": {"trees_per_ha": 800},
+                                                 "p": 20}]})
+        stand = ["--model", "b", *STAND[:8], "--end-age", 60, "--merch-limit", 12]
+        code, out, err = run("rotation", *stand, "--regime", fixed, "--economics", prices, "--from", 30, "--to", 60,
+                             "--format", "json")
+        self.assertEqual(code, 0, err)
+        doc = json.loads(out)
+        curve = [p for p in doc["curve"] if p["harvested"]]
+        self.assertEqual(doc["biological_rotation_yr"], max(curve, key=lambda p: p["mai_m3_per_ha_yr"])["harvest_age_yr"])
+        self.assertEqual(doc["economic_rotation_yr"], max(curve, key=lambda p: p["lev_per_ha"])["harvest_age_yr"])
+        for p in curve[::7]:
+            one = write({"name": "f", "events": [{"action": "thin", "at": 20, "target": {"trees_per_ha": 800},
+                                                  "p": 20}, {"action": "harvest", "at": p["harvest_age_yr"]}]})
+            _, out, _ = run("table", *stand, "--regime", one, "--economics", prices, "--format", "json")
+            self.assertEqual(json.loads(out)["value"]["lev_per_ha"], p["lev_per_ha"])
+            os.unlink(one)
+        os.unlink(prices)
+        os.unlink(fixed)
+
+
 class Files(unittest.TestCase):
     BAD = [
         ({"discount_rate": 0.03, "assortments": [{"name": "a", "min_diameter_cm": 10, "price_per_m3": 5}],
@@ -155,7 +218,7 @@ def main():
     TOOL, SCHEMA = args.tool, args.schema
     test_inventory.LIB_DIR = args.lib_dir
     suite = unittest.TestSuite()
-    for case in (Ledger, Files):
+    for case in (Ledger, Optimize, Files):
         suite.addTests(unittest.defaultTestLoader.loadTestsFromTestCase(case))
     result = unittest.TextTestRunner(verbosity=2).run(suite)
     sys.exit(0 if result.wasSuccessful() else 1)

@@ -125,3 +125,49 @@ TEST(Economics, RefusalsNameTheirPlace)
 }
 
 }  // namespace
+
+#include "sylvo/optimize.hpp"
+
+namespace {
+
+TEST(Optimize, CoordinateSearchEndsWhereNoSingleNumberDoesBetterAndGridFindsTheBest)
+{
+    sylvo::TableRequest request;
+    request.model = sylvo::Model::b;
+    request.site = 24;
+    request.start_age = 10;
+    request.trees = 1800;
+    request.ba = 6;
+    request.end_age = 70;
+    request.merch_limit = 12;
+    const sylvo::Regime regime = sylvo::parse_regimes(
+        R"({"name": "s", "events": [
+             {"action": "thin", "at": {"search": [15, 30]}, "target": {"remove_ba_fraction": {"search": [0.1, 0.5], "step": 0.1}}, "p": 20},
+             {"action": "harvest", "at": {"search": [40, 70]}}]})", "s.json").pick("");
+    const sylvo::Economics e = prices();
+    const auto grid = sylvo::optimize_regime(request, regime, &e, sylvo::Objective::lev, 2);
+    const auto search = sylvo::optimize_regime(request, regime, &e, sylvo::Objective::lev, 1, 10);
+    EXPECT_EQ(grid.method, "grid");
+    EXPECT_EQ(search.method, "coordinate search");
+    EXPECT_LT(search.evaluations, grid.evaluations);
+    EXPECT_GE(search.value, search.start_value);
+    EXPECT_GE(grid.value, search.value);
+    // No one number moved by one step does better than the search's end.
+    auto lev = [&](const sylvo::Regime& r) {
+        return sylvo::objective_value(sylvo::Objective::lev, request, sylvo::yield_table(request, r), &e);
+    };
+    EXPECT_EQ(lev(search.best), search.value);
+    EXPECT_EQ(lev(grid.best), grid.value);
+    const double steps[] = {1, 0.1, 1};
+    for (std::size_t k = 0; k < 3; ++k)
+        for (double d : {-steps[k], steps[k]}) {
+            sylvo::Regime moved = search.best;
+            sylvo::RegimeNumber* n = sylvo::search_numbers(moved)[k];
+            n->value += d;
+            if (n->value < n->low - 1e-9 || n->value > n->high + 1e-9) continue;
+            const double v = lev(moved);
+            if (std::isfinite(v)) EXPECT_LE(v, search.value) << k << " " << d;
+        }
+}
+
+}  // namespace

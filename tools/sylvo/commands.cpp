@@ -12,6 +12,7 @@
 #include "numbers.h"
 #include "output.h"
 #include "plot.h"
+#include "sylvo/optimize.hpp"
 #include "sylvo/regime.hpp"
 #include "sylvo/yield_table.hpp"
 #include <nlohmann/json.hpp>
@@ -446,6 +447,144 @@ int run_compare(const CommonOptions& common, const Values& values)
             status = kOutOfRange;
         }
     return status;
+}
+
+}  // namespace sylvo_tool
+
+namespace sylvo_tool {
+
+namespace {
+
+struct Loaded {
+    sylvo::RegimeFile file;
+    const sylvo::Regime* regime = nullptr;
+    std::optional<sylvo::Economics> economics;
+};
+
+Loaded load_regime_and_economics(const Values& values, const char* command)
+{
+    if (values.regime_file.empty())
+        throw InputError("--regime", "", "is missing", std::string("a regime file for `sylvo ") + command + "`");
+    Loaded l;
+    l.file = sylvo::read_regimes(values.regime_file);
+    l.regime = &l.file.pick(values.regime_names.empty() ? "" : values.regime_names.front());
+    if (!values.economics_file.empty()) l.economics = sylvo::read_economics(values.economics_file);
+    return l;
+}
+
+}  // namespace
+
+int run_optimize(const CommonOptions& common, const Values& values)
+{
+    using json = nlohmann::ordered_json;
+    const auto library = load(common);
+    const Loaded l = load_regime_and_economics(values, "optimize");
+    const sylvo::TableRequest request = regime_stand(*library, values);
+    const sylvo::Objective objective = sylvo::parse_objective(values.objective);
+    const sylvo::OptimizeResult r = sylvo::optimize_regime(request, *l.regime, l.economics ? &*l.economics : nullptr,
+                                                           objective, values.threads);
+    if (!std::isfinite(r.value))
+        throw InputError("--regime", values.regime_file,
+                         "gives no table with a " + std::string(sylvo::objective_name(objective)) +
+                             " for any value of its search ranges (a harvest within the table's ages is needed "
+                             "for lev and npv)",
+                         "search ranges within the table's ages, and a final harvest");
+    const sylvo::YieldTable table = sylvo::yield_table(request, r.best);
+    Valuation valuation;
+    if (l.economics) {
+        valuation.economics = &*l.economics;
+        valuation.ledger = sylvo::removal_ledger(request, table, *l.economics);
+        valuation.values = sylvo::table_values(request, table, valuation.ledger, *l.economics);
+    }
+    const double gain = r.value - r.start_value;
+    const Format format = format_of(common);
+    if (format == Format::Json) {
+        std::ostringstream one;
+        write_yield_table(one, Format::Json, *library, request, table, &r.best, l.economics ? &valuation : nullptr);
+        json doc = json::object();
+        doc["objective"] = sylvo::objective_name(objective);
+        doc["objective_value"] = r.value;
+        doc["start_value"] = std::isfinite(r.start_value) ? json(r.start_value) : json(nullptr);
+        doc["improvement"] = std::isfinite(gain) ? json(gain) : json(nullptr);
+        doc["method"] = r.method;
+        doc["evaluations"] = r.evaluations;
+        doc["best"] = json::parse(sylvo::regime_document(r.best));
+        doc["table"] = json::parse(one.str());
+        std::cout << doc.dump(2) << '\n';
+        return kOk;
+    }
+    if (format == Format::Csv) {
+        write_yield_table(std::cout, Format::Csv, *library, request, table, &r.best, l.economics ? &valuation : nullptr);
+        return kOk;
+    }
+    std::cout << "Best regime for " << sylvo::objective_name(objective) << " (" << r.method << ", " << r.evaluations
+              << " tables): " << shortest(r.value) << ", at the starting values "
+              << (std::isfinite(r.start_value) ? shortest(r.start_value) : std::string("none"))
+              << (std::isfinite(gain) ? ", better by " + shortest(gain) : std::string()) << '\n';
+    for (const sylvo::RegimeNumber* n : sylvo::search_numbers(r.best))
+        std::cout << "  " << n->place.pointer << " = " << shortest(n->value) << " (searched " << shortest(n->low)
+                  << " to " << shortest(n->high) << ")\n";
+    std::cout << "  regime: " << sylvo::regime_document(r.best) << "\n\n";
+    write_yield_table(std::cout, Format::Table, *library, request, table, &r.best, l.economics ? &valuation : nullptr);
+    return kOk;
+}
+
+int run_rotation(const CommonOptions& common, const Values& values)
+{
+    using json = nlohmann::ordered_json;
+    const auto library = load(common);
+    const Loaded l = load_regime_and_economics(values, "rotation");
+    const sylvo::TableRequest request = regime_stand(*library, values);
+    if (!values.rotation_from || !values.rotation_to)
+        throw InputError("--from", "", "is missing, or --to is", "--from AGE and --to AGE, the harvest ages to try");
+    const auto points = sylvo::rotation_curve(request, *l.regime, l.economics ? &*l.economics : nullptr,
+                                              *values.rotation_from, *values.rotation_to,
+                                              values.rotation_step.value_or(1.0), values.threads);
+    const sylvo::RotationPoint* bio = nullptr;
+    const sylvo::RotationPoint* eco = nullptr;
+    for (const sylvo::RotationPoint& p : points) {
+        if (std::isfinite(p.mai) && (!bio || p.mai > bio->mai)) bio = &p;
+        if (std::isfinite(p.lev) && (!eco || p.lev > eco->lev)) eco = &p;
+    }
+    auto number = [](double x) { return std::isfinite(x) ? json(x) : json(nullptr); };
+    const Format format = format_of(common);
+    if (format == Format::Json) {
+        json doc = json::object();
+        doc["regime"] = l.regime->name;
+        doc["biological_rotation_yr"] = bio ? json(bio->age) : json(nullptr);
+        doc["economic_rotation_yr"] = eco ? json(eco->age) : json(nullptr);
+        doc["curve"] = json::array();
+        for (const sylvo::RotationPoint& p : points)
+            doc["curve"].push_back({{"harvest_age_yr", p.age}, {"harvested", p.harvested}, {"mai_m3_per_ha_yr", number(p.mai)},
+                                    {"lev_per_ha", number(p.lev)}, {"npv_per_ha", number(p.npv)}});
+        std::cout << doc.dump(2) << '\n';
+        return kOk;
+    }
+    auto c = [](double x) { return std::isfinite(x) ? shortest(x) : std::string(); };
+    if (format == Format::Csv) {
+        std::cout << "harvest_age_yr,harvested,mai_m3_per_ha_yr,lev_per_ha,npv_per_ha\n";
+        for (const sylvo::RotationPoint& p : points)
+            std::cout << shortest(p.age) << ',' << (p.harvested ? "true" : "false") << ',' << c(p.mai) << ','
+                      << c(p.lev) << ',' << c(p.npv) << '\n';
+        return kOk;
+    }
+    std::cout << "Rotation of regime '" << l.regime->name << "', " << library->model().name << "\n";
+    std::cout << "biological rotation (highest MAI): "
+              << (bio ? shortest(bio->age) + " yr, MAI " + fixed(bio->mai, 2) + " m3/ha/yr" : std::string("none")) << '\n';
+    if (l.economics)
+        std::cout << "economic rotation (highest LEV): "
+                  << (eco ? shortest(eco->age) + " yr, LEV " + fixed(eco->lev, 2) + "/ha" : std::string("none")) << '\n';
+    std::cout << "\nharvest       MAI        LEV        NPV\n     yr  m3/ha/yr        /ha        /ha\n";
+    for (const sylvo::RotationPoint& p : points) {
+        char line[128];
+        std::snprintf(line, sizeof line, "%7s  %8s  %9s  %9s%s", shortest(p.age).c_str(),
+                      std::isfinite(p.mai) ? fixed(p.mai, 2).c_str() : "",
+                      std::isfinite(p.lev) ? fixed(p.lev, 2).c_str() : "",
+                      std::isfinite(p.npv) ? fixed(p.npv, 2).c_str() : "",
+                      p.harvested ? "" : "  (the stand stops before this age)");
+        std::cout << line << '\n';
+    }
+    return kOk;
 }
 
 }  // namespace sylvo_tool

@@ -22,6 +22,9 @@ struct Values {
     std::string regime_file;             // --regime FILE, or empty
     std::vector<std::string> regime_names;  // --regime-name, as given
     std::string economics_file;          // --economics FILE, or empty
+    std::string objective = "lev";       // optimize: lev, npv or mai
+    int threads = 0;                     // optimize, rotation
+    std::optional<double> rotation_from, rotation_to, rotation_step;  // rotation
 };
 
 // Each returns the exit status; bad input throws InputError.
@@ -37,6 +40,10 @@ int run_regime_check(const std::string& file);
 // sylvo compare: the stand's table under several regimes, one long table
 // and a summary per regime.
 int run_compare(const CommonOptions& common, const Values& values);
+// sylvo optimize: the regime's search ranges filled in to maximise the objective.
+int run_optimize(const CommonOptions& common, const Values& values);
+// sylvo rotation: MAI and LEV over harvest ages, and the two rotations.
+int run_rotation(const CommonOptions& common, const Values& values);
 
 // Limits the tool puts on its inputs.
 inline constexpr double kMaxAge = 1000.0;  // years

@@ -358,6 +358,42 @@ struct Cli {
         check->footer("Exit status 0: the file is valid; 2: it is refused, with one line naming the file, the line "
                       "and column, the JSON pointer, what is wrong and what is accepted.");
 
+        CLI::App* optimize = app.add_subcommand(
+            "optimize", "The values of a regime's search ranges ({\"search\": [LOW, HIGH]}) that maximise an "
+                        "objective for one stand, with the best regime's table and ledger");
+        add_common(optimize);
+        add_table_options(optimize);
+        optimize->add_option("--objective", values.objective, "lev (default), npv (both need --economics) or mai")
+            ->type_name("lev|npv|mai")
+            ->check(one_of({"lev", "npv", "mai"}, "an objective", "lev, npv or mai"));
+        optimize->add_option("--threads", values.threads, "Threads (default 0: every core); the result is the same")
+            ->type_name("N")
+            ->check(whole_number("a number of threads, 0 (every core) to 4096", 4096));
+        optimize->footer(
+            "Each search range takes LOW, LOW + STEP, ... up to HIGH (STEP: whole years for an age unless \"step\" "
+            "is given, else a 40th of the range). With at most 20,000 combinations every one is tabled (a grid); "
+            "otherwise a coordinate search from the starting values (\"start\", else the middle) tries every "
+            "value of one number at a time, keeping the best, until a round changes nothing. The objectives are not "
+            "smooth in ages, which is why whole candidates are tried rather than derivatives followed. Candidates "
+            "are tabled in exact mode on --threads threads; the result does not depend on them (ties go to the "
+            "first candidate). A search range of ages must lie within the table's ages (--end-age). Output: the "
+            "best regime with its numbers filled in (json: best, which --regime takes as it is), its objective, "
+            "the objective at the starting values and the improvement, and its table and ledger.");
+
+        CLI::App* rotation = app.add_subcommand(
+            "rotation", "A regime's final harvest at each age from --from to --to: MAI and LEV over harvest age, the "
+                        "biological (highest MAI) and the economic (highest LEV) rotation");
+        add_common(rotation);
+        add_table_options(rotation);
+        add_number(rotation, "--from", values.rotation_from, "The first harvest age (years)", "YEARS",
+                   age_check("an age"));
+        add_number(rotation, "--to", values.rotation_to, "The last harvest age (years)", "YEARS", age_check("an age"));
+        add_number(rotation, "--step", values.rotation_step, "Years between harvest ages (default 1)", "YEARS",
+                   positive("a number of years"));
+        rotation->add_option("--threads", values.threads, "Threads (default 0: every core)")
+            ->type_name("N")
+            ->check(whole_number("a number of threads, 0 (every core) to 4096", 4096));
+
         CLI::App* compare = app.add_subcommand(
             "compare", "One stand's tables under several regimes of a file (--regime, --regime-name repeatable; "
                        "default all): one long table with a regime column, and a summary per regime");
@@ -450,6 +486,8 @@ struct Cli {
         if (command == "grow") return run_grow(common, values);
         if (command == "regime") return run_regime_check(regime_check_file);
         if (command == "compare") return run_compare(common, values);
+        if (command == "optimize") return run_optimize(common, values);
+        if (command == "rotation") return run_rotation(common, values);
         if (command == "project" || command == "tables") {
             for (auto& [option, slot] : inventory_numbers)
                 if (option->count()) *slot = parse_number(option->results().back());
