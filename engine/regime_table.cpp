@@ -128,8 +128,7 @@ YieldTable run_table(const TableRequest& request, const Regime& regime, bool str
         if (e.timing == EventTiming::at) {
             for (const RegimeNumber& a : e.at) {
                 if (!(a.value >= t0 && a.value <= t_end)) {
-                    if (strict)
-                        throw InputError(request.thinning_field, e.label, "is outside the table's ages", "");
+                    // (--thin ages outside the table were refused by check_request already)
                     throw RegimeError(regime.file, a.place,
                                       "is age " + shortest(a.value) + ", outside the table's ages " + shortest(t0) +
                                           " to " + shortest(t_end),
